@@ -1,0 +1,72 @@
+#include "appcontext.h"
+#include "commands.h"
+#include "querytext.h"
+
+#include <cstdio>
+
+namespace jex {
+namespace {
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+const bool registered = [] {
+    Command connect;
+    connect.name = QStringLiteral("connect");
+    connect.synopsis = QStringLiteral("connect");
+    connect.description = QStringLiteral("Apre il database come all'avvio del programma (controlli e manutenzione) e dice se è connesso.");
+    connect.run = [](const CommandArgs &) {
+        TdmZptConnessione &c = AppContext::instance().connection();
+        out(QStringLiteral("Connesso al database %1 (versione %2).\n")
+                .arg(c.xqoMain.url().display(), c.xqoMain.storedVersion()));
+        return 0;
+    };
+    CommandRegistry::instance().add(connect);
+
+    // Build-time: compiles the authoring file of the named SQL texts into the
+    // table and its certificate.
+    Command compile;
+    compile.name = QStringLiteral("compile-queries");
+    compile.synopsis = QStringLiteral("compile-queries OUT.xml FRAGMENT.xml...");
+    compile.description = QStringLiteral("Unisce i testi SQL e produce zpt_QueryText.cds con il certificato.");
+    compile.hidden = true;
+    compile.needsStartup = false;
+    compile.run = [](const CommandArgs &a) {
+        if (a.positional.size() < 2) {
+            out(QStringLiteral("Uso: compile-queries OUT.xml FRAMMENTO.xml...\n"));
+            return 2;
+        }
+        TQmrQueryText merged;
+        merged.setLogChanges(false);
+        for (int i = 1; i < a.positional.size(); ++i) {
+            TQmrQueryText part;
+            part.loadFromFile(a.positional[i]);
+            for (part.first(); !part.eof(); part.next()) {
+                merged.append();
+                for (int f = 0; f < merged.fieldCount(); ++f) {
+                    Field *src = part.findField(merged.field(f)->name());
+                    if (src)
+                        merged.field(f)->setValue(src->value());
+                }
+                if (merged.fieldByName(QStringLiteral("Tipo"))->isNull())
+                    merged.fieldByName(QStringLiteral("Tipo"))->setValue(QStringLiteral("EXECUTE"));
+                if (merged.fieldByName(QStringLiteral("Indice"))->isNull())
+                    merged.fieldByName(QStringLiteral("Indice"))->setValue(0);
+                merged.post();
+            }
+        }
+        merged.saveToFile(a.positional[0]);
+        TQmrQueryText compiled;
+        compiled.CompileQueryFile(a.positional[0], true);
+        out(QStringLiteral("%1 testi SQL compilati.\n").arg(compiled.recordCount()));
+        return 0;
+    };
+    CommandRegistry::instance().add(compile);
+    return true;
+}();
+
+} // namespace
+} // namespace jex

@@ -1,0 +1,1 @@
+// Placeholder so that the library is never empty.
