@@ -1,29 +1,44 @@
 #include "gui.h"
 
-#include "foundation/appcontext.h"
-#include "foundation/errors.h"
+#include "mainwindow.h"
+#include "qtmessages.h"
+#include "registry.h"
+#include "ricerca.h"
+
 #include "foundation/messages.h"
 
 #include <QApplication>
-#include <QMainWindow>
-#include <QMessageBox>
+#include <QTimer>
 
 namespace jex {
 
-int runGui(const QString &)
+int runGui(const QString &openItem)
 {
-    try {
-        if (!AppContext::instance().runStartup())
-            return 1;
-    } catch (const std::exception &e) {
-        QMessageBox::critical(nullptr, QString(), QStringLiteral("Errore non previsto: ") + errorText(e));
+    static QtMessageService service;
+    setMessageService(&service);
+
+    // Application-lifetime singletons in start-up order: the registry, then
+    // the main window, then the search window.
+    TdmJexAttivazioni::instance();
+    TfmJexMain main;
+    TfmQmrRicerca search(&main);
+    TfmQmrRicerca::setInstance(&search);
+
+    main.show();
+    if (!main.formShow())
         return 1;
-    }
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Modello 770/2025 Redditi 2024"));
-    w.resize(1024, 700);
-    w.show();
-    return QApplication::exec();
+    main.formActivate();
+    if (!openItem.isEmpty())
+        QTimer::singleShot(0, &main, [&main, openItem] {
+            if (!TdmJexAttivazioni::instance().item(openItem))
+                messages().warning(QStringLiteral("Funzione sconosciuta: %1").arg(openItem));
+            else
+                main.execute(openItem);
+        });
+    const int rc = QApplication::exec();
+    TfmQmrRicerca::setInstance(nullptr);
+    setMessageService(nullptr);
+    return rc;
 }
 
 } // namespace jex
