@@ -1,14 +1,11 @@
 #include "demoschool.h"
 
 #include "codicefiscale.h"
+#include "entry/catalogue.h"
 #include "foundation/errors.h"
-#include "foundation/paths.h"
 #include "foundation/sqlconnection.h"
 
-#include <QFile>
-#include <QHash>
 #include <QSet>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <random>
 
@@ -18,49 +15,11 @@ namespace jex::demo {
 
 DataSetFactory catalogueFactory()
 {
-    auto defs = std::make_shared<QHash<QString, QVector<FieldDef>>>();
-    return [defs](const QString &table, ClientDataSet &ds) {
-        if (defs->isEmpty()) {
-            const QString path = Paths::resolveIn(Paths::catalogueDir(), QStringLiteral("jey.xml"));
-            QFile f(path);
-            if (!f.open(QIODevice::ReadOnly))
-                throw EQxError(QStringLiteral("Impossibile leggere il catalogo delle tabelle (%1).").arg(path));
-            QXmlStreamReader x(&f);
-            QString current;
-            while (!x.atEnd()) {
-                if (!x.readNextStartElement())
-                    continue;
-                const auto a = x.attributes();
-                if (x.name() == QLatin1String("table")) {
-                    current = a.value(QLatin1String("name")).toString().toUpper();
-                } else if (x.name() == QLatin1String("column") && !current.isEmpty()) {
-                    FieldDef d;
-                    d.name = a.value(QLatin1String("name")).toString();
-                    const QString type = a.value(QLatin1String("type")).toString();
-                    if (type == QLatin1String("text")) {
-                        d.type = FieldType::String;
-                        d.size = a.value(QLatin1String("size")).toInt();
-                    } else if (type == QLatin1String("decimal")) {
-                        d.type = FieldType::Currency;
-                        d.decimals = 2;
-                    } else if (type == QLatin1String("date")) {
-                        d.type = FieldType::Date;
-                    } else {
-                        d.type = FieldType::Integer;
-                    }
-                    (*defs)[current].append(d);
-                }
-            }
-        }
-        const QString key = table.toUpper();
-        if (!defs->contains(key))
+    return [](const QString &table, ClientDataSet &ds) {
+        const CatalogueTable *t = TableCatalogue::instance().table(QStringLiteral("jey"), table);
+        if (!t)
             throw EQxError(QStringLiteral("Tabella %1 non presente nel catalogo.").arg(table));
-        QVector<FieldDef> d = defs->value(key);
-        for (const char *fixed : {"IAFIID", "IFISRIGO"})
-            if (std::none_of(d.begin(), d.end(), [&](const FieldDef &f) { return f.name.compare(QLatin1String(fixed), Qt::CaseInsensitive) == 0; }))
-                d.append(FieldDef{QString::fromLatin1(fixed), FieldType::Integer});
-        ds.setFieldDefs(d);
-        ds.createDataSet();
+        TableCatalogue::makeDataSet(*t, ds);
     };
 }
 

@@ -20,7 +20,7 @@ using DataSetFactory = std::function<void(const QString &table, ClientDataSet &d
 // Writes the pending rows of a filled certification table (program "jey").
 using TableSink = std::function<void(const QString &table, ClientDataSet &ds)>;
 
-// Reads the field list of a table from the installed catalogue of program "jey".
+// The fields of a certification table as the installed catalogue of program "jey" gives them.
 DataSetFactory catalogueFactory();
 
 // The certification tables, in the order they are written.

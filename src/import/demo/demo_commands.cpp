@@ -1,0 +1,75 @@
+// jex770 init [--demo] [--employees N]
+
+#include "demoschool.h"
+
+#include "foundation/appcontext.h"
+#include "foundation/commands.h"
+#include "foundation/dbcds.h"
+#include "foundation/errors.h"
+#include "foundation/params.h"
+
+#include <cstdio>
+
+namespace jex::demo {
+namespace {
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int runInit(const CommandArgs &a)
+{
+    bool ok = true;
+    const int employees = a.value(QStringLiteral("--employees"), QStringLiteral("40")).toInt(&ok);
+    if (!ok || employees < 1 || employees > 100000) {
+        out(QStringLiteral("Numero di dipendenti non valido: %1\n").arg(a.value(QStringLiteral("--employees"))));
+        return 2;
+    }
+    AppContext &ctx = AppContext::instance();
+    if (!ctx.openDatabase())
+        return 1;
+    TQxSQLConnection &conn = ctx.connection().xqoMain;
+    ensureYears(conn);
+    out(QStringLiteral("Database pronto: %1\n").arg(conn.url().display()));
+    if (!a.has(QStringLiteral("--demo")))
+        return 0;
+
+    TQmrDBCds service(2024, QStringLiteral("jey"), 0);
+    service.SetConnection(&conn);
+    service.SetShowWait(false);
+    const TableSink sink = [&service](const QString &table, ClientDataSet &ds) { service.SaveCds(ds, table); };
+    DemoSchool school;
+    switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
+    case InitResult::Created:
+        out(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
+                .arg(school.seat.denom, school.seat.codFis)
+                .arg(school.employees)
+                .arg(school.selfEmployed));
+        return 0;
+    case InitResult::AlreadyPresent:
+        out(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
+        return 0;
+    case InitResult::OtherSchool:
+        out(QStringLiteral("Il database contiene già i dati di un'altra scuola: la scuola dimostrativa non è stata creata.\n"));
+        return 1;
+    }
+    return 1;
+}
+
+const bool registered = [] {
+    Command c;
+    c.name = QStringLiteral("init");
+    c.synopsis = QStringLiteral("init [--demo] [--employees N]");
+    c.description = QStringLiteral(
+        "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, 40 se non indicato).");
+    c.valueOptions = {QStringLiteral("--employees")};
+    c.needsStartup = false; // the start-up checks would ask for a school that is not there yet
+    c.run = runInit;
+    CommandRegistry::instance().add(c);
+    return true;
+}();
+
+} // namespace
+} // namespace jex::demo
