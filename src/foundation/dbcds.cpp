@@ -353,6 +353,16 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     QList<Refresh> refreshes;
     QString errorText;
     bool failed = false;
+    // Prepared once per save and reused for every row; released only after
+    // the commit or rollback (PostgreSQL refuses to free a statement inside an
+    // aborted transaction).
+    std::unique_ptr<QSqlQuery> delValues;
+    std::unique_ptr<QSqlQuery> insert[4];
+    auto release = [&] {
+        delValues.reset();
+        for (auto &q : insert)
+            q.reset();
+    };
     try {
         const QVector<DeltaRecord> delta = ds.delta();
         qint64 crfId = 0;
@@ -361,8 +371,6 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 crfId = c.getCroFiscale(Programma.toLower(), anno, mese);
             return crfId;
         };
-        std::unique_ptr<QSqlQuery> delValues;
-        std::unique_ptr<QSqlQuery> insert[4];
         auto insertFor = [&](char p) -> QSqlQuery & {
             auto &q = insert[prefixSlot(p)];
             if (!q)
@@ -483,6 +491,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         if (own)
             c.rollback();
     }
+    release();
     if (failed) {
         ds.cancelUpdates();
         throw EQxError(errorText);

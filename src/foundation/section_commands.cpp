@@ -275,14 +275,15 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, int line, con
     case ColumnKind::Integer:
     case ColumnKind::Flag:
     case ColumnKind::Code: {
-        if (!isText) {
-            const double d = cell.toDouble();
-            if (d != double(qint64(d)))
-                refuse(line, written, QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(t));
-            return qint64(d);
-        }
         bool ok = false;
-        const qint64 n = t.toLongLong(&ok);
+        qint64 n = 0;
+        if (!isText) {
+            const double d = cell.toDouble(&ok);
+            n = qint64(d);
+            ok = ok && d == double(n);
+        } else {
+            n = t.toLongLong(&ok);
+        }
         if (!ok)
             refuse(line, written, QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(t));
         if (col.kind == ColumnKind::Flag && n != 0 && n != 1)
