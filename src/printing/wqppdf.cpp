@@ -328,8 +328,6 @@ int TWqpPdf::SaveToFile(const QString &path)
         return fail(QStringLiteral("nessun documento"));
     try {
         finishPainting();
-        // Template pages that were loaded but never used are left out.
-        d->GetObjects().CollectGarbage(const_cast<PdfObject *>(d->GetTrailer()));
         const QString tmp = path + QStringLiteral(".tmp");
         d->Write(QFile::encodeName(tmp).constData());
         QFile::remove(path);
