@@ -500,7 +500,8 @@ void TstDbCds::catalogueSeed()
     QCOMPARE(TableCatalogue::instance().tables(QStringLiteral("jex")).size(), 31);
     QCOMPARE(TableCatalogue::instance().tables(QStringLiteral("jey")).size(), 7);
     QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tcds_struttura WHERE scdsprogramma = 'jex' AND icdsanno = 2024")), 31);
-    QCOMPARE(count(conn, QStringLiteral("SELECT MIN(icdsid) FROM tcds_struttura WHERE scdsprogramma IN ('jex', 'jey')")), 100);
+    // Ids below 100 are left to the payroll structures (13 is repaired at start-up).
+    QVERIFY(count(conn, QStringLiteral("SELECT MIN(icdsid) FROM tcds_struttura WHERE scdsprogramma IN ('jex', 'jey')")) >= 100);
     svc.SetProgramma(QStringLiteral("jex"));
     ClientDataSet ds;
     svc.OpenCds(ds, QStringLiteral("TDIP7_ANAGRFISCALI"));
