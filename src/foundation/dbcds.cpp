@@ -113,8 +113,10 @@ const QString kStructureSql = QStringLiteral(
     // first); among versions of the same period the newest row wins.
     "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC, cds.icdsid DESC");
 
+// The select list takes from the registry only the key and the columns that
+// the field map copies ("%1"): every column more is fetched for each value row.
 const QString kValuesSql = QStringLiteral(
-    "SELECT crf.*, afi.*, fis.sFisFieldName, fis.iFisRigo, fis.iFisValue, fis.fFisValue, fis.sFisValue, fis.dFisValue "
+    "SELECT afi.iafiid%1, fis.sFisFieldName, fis.iFisRigo, fis.iFisValue, fis.fFisValue, fis.sFisValue, fis.dFisValue "
     "FROM tcrf_crofiscale crf LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
     "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
     "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
@@ -236,7 +238,11 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
         ds.loadFromBytes(st.schema, name);
         ds.setLogChanges(false);
 
-        QSqlQuery q = Connection()->exec(kValuesSql, {{QStringLiteral("ICRFANNO"), anno},
+        QString registryColumns;
+        for (const MapPair &p : std::as_const(st.fieldMap))
+            if (!p.concatenated() && ds.hasField(p.fieldSide))
+                registryColumns += QStringLiteral(", afi.") + p.column;
+        QSqlQuery q = Connection()->exec(kValuesSql.arg(registryColumns), {{QStringLiteral("ICRFANNO"), anno},
                                                       {QStringLiteral("ICRFMESE"), mese},
                                                       {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
                                                       {QStringLiteral("ICDSID"), st.id},
@@ -262,8 +268,8 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
         QHash<QString, Target> targets;
 
         bool more = q.next();
+        qint64 rigo = more ? q.value(cRigo).toLongLong() : 0;
         while (more) {
-            const qint64 rigo = q.value(cRigo).toLongLong();
             ds.append();
             if (fAfi)
                 fAfi->setValue(q.value(cAfi).isNull() ? qint64(0) : q.value(cAfi).toLongLong());
@@ -287,7 +293,14 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
                         it->field->setValue(v);
                 }
                 more = q.next();
-            } while (more && q.value(cRigo).toLongLong() == rigo);
+                if (!more)
+                    break;
+                const qint64 next = q.value(cRigo).toLongLong();
+                if (next != rigo) {
+                    rigo = next;
+                    break;
+                }
+            } while (true);
             ds.post();
         }
         ds.setLogChanges(savedLog);
