@@ -148,6 +148,88 @@ def row_table(doc, conf, title, table, first_names, following, rows, top, fields
     return p
 
 
+LINE_LABELS = {
+    'SPST3MESE': 'Mese', 'SPST3ANNO': 'Anno', 'FPST3RITEFFETTUATE': 'Ritenute operate',
+    'FPST3CREDIMPSCOMP': 'Crediti a scomputo', 'FPST3IMPOVERSATO': 'Importo versato', 'FPST3INTERESSI': 'Interessi',
+    'LPST3RAVVEDIMENTO': 'Ravv.', 'SPST3NOTCODICE': 'Note', 'SPST3CODTRIBUTO': 'Cod. tributo',
+    'DPST3DTVERS': 'Data versamento', 'SPST2MESE': 'Mese', 'SPST2ANNO': 'Anno',
+    'FAMMPLSVALEPROV': 'Plusvalenze e proventi', 'FIMPAPPL': 'Imposta applicata',
+    'FIMPUTILSCOMP': 'Importi a scomputo', 'FCRIMPUTILSCOMP': 'Crediti a scomputo', 'FIMPVERS': 'Importo versato',
+    'FINTERS': 'Interessi', 'LRAVVED': 'Ravv.', 'SNOTE': 'Note', 'SCTRIB': 'Cod. tributo', 'DDTVERS': 'Data versamento',
+}
+
+
+def intermediary_page(doc, conf, roman, cds, title, head_fields, table, lines, line_fields, size=VALUE_SIZE):
+    """A page of section III or IV: the intermediary, then numbered lines of payments."""
+    types = {n: t for n, t, l in TABLES[table]}
+    labels = {n: l for n, t, l in TABLES[table]}
+    p = doc.page('QUADRO ST - ' + title)
+    header(p, 'QUADRO ST - ' + title)
+    head_sections(conf, 'ModNST' + roman, 'CodFisST' + roman)
+    pg = ET.SubElement(conf, 'Page', Name='ST' + roman, Template='0')
+    s = ET.SubElement(pg, 'Section', Name=cds, Repeat='')
+    # The intermediary: one line of boxes under their labels.
+    # ABI, BIC/SWIFT, codice fiscale, denominazione (the rest), Stato estero, eventi.
+    head_w = [50, 70, 90, 0, 50, 40]
+    free = (RIGHT - LEFT) - sum(head_w) - 4 * (len(head_fields) - 1)
+    denom = head_fields[3]
+    x = LEFT
+    top = 130
+    text(p, LEFT, top - 6, 'Dati relativi all\'intermediario non residente', 7, True)
+    for n, w in zip(head_fields, head_w):
+        if not w:
+            w = free
+        text(p, x + 1, top + 6, (labels.get(n) or n)[:int(w / 2.4)], 4.5)
+        box(p, x, top + 9, w, 14)
+        add_edit(s, n, 'SP', 'taLeftJustify', [rect(top + 19, int(x + 3), minIndex=1, height=size)])
+        x += w + 4
+    # The payment lines: narrow boxes for month, year and flags, wide ones for amounts.
+    def width_of(n):
+        t = types[n]
+        if n.startswith(('SPST3MESE', 'SPST2MESE')):
+            return 20
+        if n.startswith(('SPST3ANNO', 'SPST2ANNO')):
+            return 26
+        if t == 'flag':
+            return 18
+        if t == 'date':
+            return 54
+        if t == 'text':
+            return 36
+        return 0
+    first = LEFT + 30
+    fixed = sum(width_of(n + str(lines[0])) for n in line_fields)
+    amounts = sum(1 for n in line_fields if width_of(n + str(lines[0])) == 0)
+    amount_w = ((RIGHT - first) - fixed) / amounts
+    step = 26
+    ltop = 190
+    x = first
+    cells = []
+    for n in line_fields:
+        w = width_of(n + str(lines[0])) or amount_w
+        text(p, x + 1, ltop - 4, LINE_LABELS.get(n, n)[:int(w / 2.2)], 4.5)
+        cells.append((n, x, w))
+        x += w
+    for i, line in enumerate(lines):
+        y = ltop + i * step
+        box(p, LEFT, y, RIGHT - LEFT, step - 4, fill='0.97')
+        text(p, LEFT + 3, y + 13, 'ST%d' % line, 7, True)
+        for n, cx, w in cells:
+            box(p, cx + 1, y + 3, w - 2, 15)
+            name = n + str(line)
+            typ = ftype(types[name])
+            if typ == 'FF':
+                add_edit(s, name, typ, 'taRightJustify', [rect(y + 14, int(cx + w - 4), minIndex=1, height=size)])
+            else:
+                add_edit(s, name, typ, 'taLeftJustify', [rect(y + 14, int(cx + 3), minIndex=1, height=size)])
+    return p
+
+
+WIDE_FRONT = ('SSOSDENOM', 'SSOSEMAIL', 'SSOSINDIRIZSL', 'SSOSDOMNOTINDIRIZZO', 'SSOSDOMNOTRESIDENZA',
+              'SSOSDOMNOTINDESTERO', 'SSOSDOMNOTSTFEDERATO', 'SSOSRAPFIRSTACONT', 'SSOSRAPFIRSTALOC',
+              'SSOSRAPFIRSTAIND', 'SSOSINTERMEDIARIO', 'SSOSDICHIARANTE', 'SSOSCAF')
+
+
 def form_sheet(doc, conf, page_name, template, title, table, fields, cds, per_col=24):
     """One page per record: label and value boxes in two columns."""
     p = doc.page(title)
@@ -189,51 +271,121 @@ def main():
     def front_page(title, specs, section_page):
         p = doc.page(title)
         header(p, title)
-        y = 120
+        y = 112
         sec = None
+        col = 0
+        STEP = 16
         for kind, a, b in specs:
             if kind == 'section':
+                if col % 2:
+                    y += STEP
                 sec = ET.SubElement(front, 'Section', Name=a, Page=str(section_page))
-                box(p, LEFT, y, RIGHT - LEFT, 14, fill='0.85')
-                text(p, LEFT + 4, y + 10, a, 8, True)
-                y += 22
+                box(p, LEFT, y, RIGHT - LEFT, 13, fill='0.85')
+                text(p, LEFT + 4, y + 9.5, a, 8, True)
+                y += 19
                 col = 0
                 continue
             name, label, typ = a, b, kind
             ftype_ = TYPE_OF.get(name, 'text')
-            x = LEFT + (col % 2) * 260
-            text(p, x, y + 8, label[:58], 5.5)
-            box(p, x + 140, y, 115, 13)
+            if name in WIDE_FRONT:
+                # Names and addresses take a whole line of their own.
+                if col % 2:
+                    y += STEP
+                text(p, LEFT, y + 7.5, label[:50], 5)
+                box(p, LEFT + 128, y, RIGHT - LEFT - 128, 12)
+                e = ET.SubElement(sec, 'Edit', Name=name, Alignment='taLeftJustify', Type=typ, Page='0', Space='0')
+                ET.SubElement(e, 'PrintRect', Top=str(y + 9), Left=str(LEFT + 131), Height='7')
+                col = 0
+                y += STEP
+                continue
+            x = LEFT + (col % 2) * 262
+            text(p, x, y + 7.5, label[:50], 5)
+            box(p, x + 128, y, 128, 12)
             e = ET.SubElement(sec, 'Edit', Name=name, Alignment='taLeftJustify', Type=typ, Page='0', Space='0')
-            ET.SubElement(e, 'PrintRect', Top=str(y + 10), Left=str(x + 143), Height='7')
+            ET.SubElement(e, 'PrintRect', Top=str(y + 9), Left=str(x + 131), Height='7')
             col += 1
             if col % 2 == 0:
-                y += 20
+                y += STEP
         return p
     TYPE_OF = {n: t for n, t, l in TABLES['TSOS_DATOSOSTITUTO']}
     lab = {n: l for n, t, l in TABLES['TSOS_DATOSOSTITUTO']}
+    # Captions of the form for the columns that the catalogue leaves unlabelled
+    # or labels for the data-entry window rather than for the paper.
+    lab.update({
+        'SSOSEMAIL': 'Indirizzo di posta elettronica', 'SSOSTEL': 'Telefono (prefisso e numero)',
+        'SSOSFAX': 'Fax (prefisso e numero)', 'SSOSINDIRIZSL': 'Sede legale: indirizzo',
+        'SSOSCOMUNESL': 'Sede legale: comune', 'SSOSPROVSL': 'Sede legale: provincia', 'SSOSCAPSL': 'Sede legale: CAP',
+        'SSOSCFDICASTERO': 'Codice fiscale del dicastero di appartenenza', 'SSOSDOMNOTCAP': 'C.A.P.',
+        'SSOSDOMNOTSTESTERO': 'Stato estero', 'SSOSCFRAPPR': 'Codice fiscale', 'SCARCODICE': 'Codice carica',
+        'DSOSDTCARICA': 'Data carica', 'SSOSRAPFIRSTACF': 'Codice fiscale società o ente dichiarante',
+        'DSOSDTFALLIMENTO': 'Data apertura fallimento', 'SSOSSESSO': 'Sesso (M/F)',
+        'DSOSDTNASRAPPR': 'Data di nascita', 'SSOSCOMNASRAPPR': 'Comune (o Stato estero) di nascita',
+        'SSOSPROVNASRAPPR': 'Provincia (sigla)', 'SSOSRAPFIRCODESTERO': 'Residenza estera: codice Stato',
+        'SSOSRAPFIRSTACONT': 'Stato federato, provincia, contea', 'SSOSRAPFIRSTALOC': 'Località di residenza',
+        'SSOSRAPFIRSTAIND': 'Indirizzo estero', 'SSOSRAPFIRSTATEL': 'Telefono o cellulare',
+        'LSOSDIP': 'Dipendenti', 'LSOSAUT': 'Autonomi', 'LSOSCAP': 'Capitali', 'LSOSLOCBRV': 'Locazioni brevi',
+        'LSOSALTRIT': 'Altre ritenute', 'LSOSDI': 'Quadro DI', 'LSOSSS': 'Quadro SS', 'LSOSST': 'Quadro ST',
+        'LSOSSV': 'Quadro SV', 'LSOSSX': 'Quadro SX', 'LSOSSY': 'Quadro SY',
+        'ISOSNDIP': 'Numero comunicazioni lavoro dipendente', 'ISOSNAUTON': 'Numero comunicazioni lavoro autonomo',
+        'SSOSTIPOINV': 'Tipologia invio', 'LSOSINCGESSEP': 'Incaricato in gestione separata',
+        'SPROTINVGESTSEPID': 'Protocollo: identificativo dell\'invio', 'SPROTINVGESTSEPAS': 'Protocollo: progressivo',
+        'SGESCODFIS1': 'Codice fiscale altro incaricato (1)', 'LGESDIP1': 'Dipendenti (1)', 'LGESAUT1': 'Autonomi (1)',
+        'LGESCAP1': 'Capitali (1)', 'LGESLOCBRV1': 'Locazioni brevi (1)', 'LGESALTRIT1': 'Altre ritenute (1)',
+        'LGESCFSOS1': 'Quadri del sostituto (1)',
+        'SGESCODFIS2': 'Codice fiscale altro incaricato (2)', 'LGESDIP2': 'Dipendenti (2)', 'LGESAUT2': 'Autonomi (2)',
+        'LGESCAP2': 'Capitali (2)', 'LGESLOCBRV2': 'Locazioni brevi (2)', 'LGESALTRIT2': 'Altre ritenute (2)',
+        'LGESCFSOS2': 'Quadri del sostituto (2)',
+        'ISOSCODSITPART': 'Situazioni particolari: codice', 'SSOSDICHIARANTE': 'Firma del dichiarante',
+        'LSOSAVVISO': 'Invio avviso telematico all\'intermediario',
+        'SSOSCODFISINTERM': 'Codice fiscale dell\'intermediario',
+        'LSOSDICHCONTRIB': 'Impegno a presentare (1 contribuente, 2 sostituto)',
+        'LSOSAVVISORIC': 'Ricezione avviso telematico', 'DSOSDTIMPEGNO': 'Data dell\'impegno',
+        'SSOSINTERMEDIARIO': 'Firma dell\'intermediario', 'SSOSCODFISRESPCAF': 'Codice fiscale del responsabile del CAF',
+        'SSOSCODFISCAF': 'Codice fiscale del CAF', 'SSOSCODFISPROF': 'Codice fiscale del professionista',
+        'SSOSCAF': 'Firma del responsabile del visto',
+    })
+    for i in range(1, 6):
+        lab['ISOSSOGG%d' % i] = 'Controllo contabile %d: soggetto' % i
+        lab['SSOSCFSOGG%d' % i] = 'Controllo contabile %d: codice fiscale' % i
+        lab['SSOSFIRMASOGG%d' % i] = 'Controllo contabile %d: firma' % i
     def f(n, typ=None):
         t = TYPE_OF[n]
         return (typ or {'date': 'DTd', 'flag': 'CB'}.get(t, 'X'), n, lab[n] or n)
     page2 = [('section', 'Tipo di dichiarazione', None)] + [f(n) for n in (
         'LSOSCORRETTIVA', 'LSOSINTEGRATIVA', 'SSOSEVENTECC')] + \
         [('section', 'Dati relativi al sostituto', None)] + [f(n) for n in (
-            'SSOSCODFIS', 'SSOSDENOM', 'SCOACODICE', 'SSOSTEL', 'SSOSEMAIL', 'SSOSINDIRIZSL', 'SSOSCOMUNESL',
-            'SSOSPROVSL', 'SSOSCAPSL', 'SSOSFAX', 'STSACODICE', 'STSBCODICE', 'STSCCODICE')] + \
+            'SSOSCODFIS', 'SSOSDENOM', 'SCOACODICE', 'SSOSTEL', 'SSOSFAX', 'SSOSEMAIL', 'SSOSINDIRIZSL',
+            'SSOSCOMUNESL', 'SSOSPROVSL', 'SSOSCAPSL', 'STSACODICE', 'STSBCODICE', 'STSCCODICE',
+            'SSOSCFDICASTERO')] + \
+        [('section', 'Domicilio per la notificazione degli atti', None)] + [f(n) for n in (
+            'SSOSDOMNOTUFFICIO', 'SSOSDOMNOTCODFIS', 'SSOSDOMNOTCOGNOME', 'SSOSDOMNOTNOME', 'SSOSDOMNOTCOMUNE',
+            'SSOSDOMNOTPROVINCIA', 'SSOSDOMNOTCODCOM', 'SSOSDOMNOTCAP', 'SSOSDOMNOTTIPOLOGIA', 'SSOSDOMNOTINDIRIZZO',
+            'SSOSDOMNOTNCIVICO', 'SSOSDOMNOTFRAZIONE', 'SSOSDOMNOTSTESTERO', 'SSOSDOMNOTCODESTERO',
+            'SSOSDOMNOTSTFEDERATO', 'SSOSDOMNOTRESIDENZA', 'SSOSDOMNOTINDESTERO')] + \
         [('section', 'Rappresentante firmatario della dichiarazione', None)] + [f(n) for n in (
-            'SSOSCFRAPPR', 'SCARCODICE', 'SSOSCOGNRAPPR', 'SSOSNOMERAPPR', 'SSOSSESSO', 'DSOSDTNASRAPPR',
-            'SSOSCOMNASRAPPR', 'SSOSPROVNASRAPPR', 'DSOSDTCARICA')]
+            'SSOSCFRAPPR', 'SCARCODICE', 'DSOSDTCARICA', 'SSOSRAPFIRSTACF', 'DSOSDTFALLIMENTO', 'SSOSCOGNRAPPR',
+            'SSOSNOMERAPPR', 'SSOSSESSO', 'DSOSDTNASRAPPR', 'SSOSCOMNASRAPPR', 'SSOSPROVNASRAPPR',
+            'SSOSRAPFIRCODESTERO', 'SSOSRAPFIRSTACONT', 'SSOSRAPFIRSTALOC', 'SSOSRAPFIRSTAIND', 'SSOSRAPFIRSTATEL')]
     front_page('Frontespizio - dati del sostituto', page2, 0)
     page3 = [('section', 'Redazione della dichiarazione', None)] + [f(n) for n in (
-        'LSOSDIP', 'LSOSAUT', 'LSOSCAP', 'LSOSLOCBRV', 'LSOSALTRIT', 'LSOSDI', 'LSOSSS', 'LSOSST', 'LSOSSV',
-        'LSOSSX', 'LSOSSY', 'ISOSNDIP', 'ISOSNAUTON', 'ISOSSEZ')] + \
-        [('section', 'Firma della dichiarazione', None)] + [f(n) for n in ('SSOSFIRMASOGG1', 'SSOSCFSOGG1')] + \
-        [('section', 'Impegno alla presentazione telematica', None)] + [f(n) for n in ('LSOSPREAVTELE',)]
+        'LSOSDIP', 'LSOSAUT', 'LSOSCAP', 'LSOSLOCBRV', 'LSOSALTRIT', 'SSOSTIPOINV', 'LSOSDI', 'LSOSSS', 'LSOSST',
+        'LSOSSV', 'LSOSSX', 'LSOSSY', 'ISOSNDIP', 'ISOSNAUTON', 'LSOSINCGESSEP', 'SPROTINVGESTSEPID',
+        'SPROTINVGESTSEPAS', 'SGESCODFIS1', 'LGESDIP1', 'LGESAUT1', 'LGESCAP1', 'LGESLOCBRV1', 'LGESALTRIT1',
+        'LGESCFSOS1', 'SGESCODFIS2', 'LGESDIP2', 'LGESAUT2', 'LGESCAP2', 'LGESLOCBRV2', 'LGESALTRIT2',
+        'LGESCFSOS2')] + \
+        [('section', 'Firma della dichiarazione', None)] + [f(n) for n in (
+            'ISOSCODSITPART', 'SSOSDICHIARANTE') + tuple(
+            n % i for i in range(1, 6) for n in ('ISOSSOGG%d', 'SSOSCFSOGG%d', 'SSOSFIRMASOGG%d')) + (
+            'LSOSAVVISO',)] + \
+        [('section', 'Impegno alla presentazione telematica', None)] + [f(n) for n in (
+            'SSOSCODFISINTERM', 'LSOSDICHCONTRIB', 'LSOSAVVISORIC', 'DSOSDTIMPEGNO', 'SSOSINTERMEDIARIO')] + \
+        [('section', 'Visto di conformità', None)] + [f(n) for n in (
+            'SSOSCODFISRESPCAF', 'SSOSCODFISCAF', 'SSOSCODFISPROF', 'SSOSCAF')]
     front_page('Frontespizio - redazione e firma', page3, 2)
-    # A value that depends on the section choice of the return.
+    # Filled in only when the return is made in separate management.
     for sec in front.findall('Section'):
         for e in sec.findall('Edit'):
-            if e.get('Name') == 'LSOSINCGESSEP':
+            if e.get('Name') in ('LSOSINCGESSEP', 'SPROTINVGESTSEPID', 'SPROTINVGESTSEPAS'):
                 e.set('Page', '2')
     open(COORD + 'FrontS.xml', 'wb').write(pretty(front))
 
@@ -265,13 +417,21 @@ def main():
         return [cells[i * n:(i + 1) * n] for i in range(4)]
     row_table(doc, conf, 'QUADRO ST - Sezione I: ritenute alla fonte e imposte sostitutive', 'cdsST',
               ['ST1', 'ST2', 'ST3', 'ST4'], 'STN', 12, 130, st, split=split4)
-    for roman, table, cds, only in (
-            ('II', 'TPST2_PROSPETTOSTS2', 'cdsST2', None),
-            ('III', 'TPST3_PROSPETTOSTS3', 'cdsST3', lambda n: not re.search(r'\d\d$', n) or n.endswith('27')),
-            ('IV', 'TPST4_PROSPETTOSTS4', 'cdsST4', lambda n: not re.search(r'\d\d$', n) or n.endswith('39'))):
-        head_sections(conf, 'ModNST' + roman, 'CodFisST' + roman)
-        row_table(doc, conf, 'QUADRO ST - Sezione %s' % roman, cds, ['ST' + roman], 'STN' + roman, 12, 130,
-                  cols(table, only=only))
+    head_sections(conf, 'ModNSTII', 'CodFisSTII')
+    row_table(doc, conf, 'QUADRO ST - Sezione II', 'cdsST2', ['STII'], 'STNII', 12, 130,
+              cols('TPST2_PROSPETTOSTS2'))
+    # Sections III and IV: one non-resident intermediary per page, with its
+    # eleven lines of payments.
+    intermediary_page(doc, conf, 'III', 'cdsST3', 'Sezione III - Ritenute versate da intermediari non residenti',
+                      ['IPST3CABIINTNRES', 'SPST3BICSWIFTCODICE', 'SPST3CFINTNRES', 'SPST3DENINTNRES',
+                       'IPST3CSEINTNRES', 'LPSTEVENTIECC'], 'TPST3_PROSPETTOSTS3', range(27, 38),
+                      ['SPST3MESE', 'SPST3ANNO', 'FPST3RITEFFETTUATE', 'FPST3CREDIMPSCOMP', 'FPST3IMPOVERSATO',
+                       'FPST3INTERESSI', 'LPST3RAVVEDIMENTO', 'SPST3NOTCODICE', 'SPST3CODTRIBUTO', 'DPST3DTVERS'])
+    intermediary_page(doc, conf, 'IV', 'cdsST4', 'Sezione IV - Imposte sostitutive versate da intermediari non residenti',
+                      ['ICABIINTNRES', 'SBICSWIFTCODICE', 'SCFINTNRES', 'SDENINTNRES', 'ICSEINTNRES',
+                       'LPSTEVENTIECC'], 'TPST4_PROSPETTOSTS4', range(39, 50),
+                      ['SPST2MESE', 'SPST2ANNO', 'FAMMPLSVALEPROV', 'FIMPAPPL', 'FIMPUTILSCOMP', 'FCRIMPUTILSCOMP',
+                       'FIMPVERS', 'FINTERS', 'LRAVVED', 'SNOTE', 'SCTRIB', 'DDTVERS'], size=6)
     save_conf(conf, 'ProspST.xml')
 
     # --- SV: page 27

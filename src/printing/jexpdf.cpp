@@ -6,6 +6,7 @@
 #include "foundation/numformat.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
@@ -343,6 +344,14 @@ void TdmJexPDF::DeletePages(int first, int count)
         m_pdf->Check(m_pdf->DeletePages(first, count), {});
 }
 
+bool desktopAvailable()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    return QGuiApplication::platformName() != QLatin1String("offscreen") &&
+           QGuiApplication::platformName() != QLatin1String("minimal");
+}
+
 void TdmJexPDF::SavePdf(const QString &path, bool openFolder, bool openFile)
 {
     if (!m_pdf)
@@ -350,11 +359,12 @@ void TdmJexPDF::SavePdf(const QString &path, bool openFolder, bool openFile)
     const QFileInfo info(path);
     QDir().mkpath(info.absolutePath());
     m_pdf->Check(m_pdf->SaveToFile(path), QStringLiteral("Salvataggio stampa"));
-    // Batch runs and tests have no desktop to open things on.
-    const bool headless = qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen");
-    if (openFolder && !headless)
+    // Batch commands and tests have no desktop to open things on.
+    if (!desktopAvailable())
+        return;
+    if (openFolder)
         QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
-    if (openFile && !headless)
+    if (openFile)
         QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
 }
 

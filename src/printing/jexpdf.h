@@ -60,6 +60,10 @@ int diRowCorrection(int row);
 // Where a rectangle puts row `row`; false when the row is outside its range.
 bool pdfRectPosition(const PdfPrintRect &rect, int row, bool diSection, double *x, double *y);
 
+// True when a window program runs on a desktop that can open a folder or a
+// document; batch commands and tests run without one.
+bool desktopAvailable();
+
 // The dialog shown when a print cannot start from its template and coordinates.
 QString pdfCreationErrorText();
 

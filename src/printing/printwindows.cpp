@@ -1,5 +1,6 @@
 #include "printing/printwindows.h"
 
+#include "printing/jexpdf.h"
 #include "printing/printtables.h"
 #include "printing/prospprint.h"
 
@@ -79,7 +80,8 @@ void TfmJexPdfBase::crea()
 
 void TfmJexPdfBase::apri()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(outputPath()));
+    if (desktopAvailable())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(outputPath()));
     buEsci->setFocus();
 }
 

@@ -179,13 +179,13 @@ bool TdmJexProspSTPDF::PrintProspDI(const QString &path)
 }
 
 void TdmJexProspSTPDF::printSTSubSection(ClientDataSet &cds, const QString &cdsName, const QString &code,
-                                         int templatePage, const QString &suffix)
+                                         int templatePage, const QString &suffix, int rowsPerPage)
 {
     int position = 0;
     for (cds.first(); !cds.eof(); cds.next()) {
         if (codeOf(cds) != code)
             continue;
-        if (position == 0 || position >= 12) {
+        if (position == 0 || position >= rowsPerPage) {
             position = 0;
             AddTemplatePage(templatePage);
             PrintSection(QStringLiteral("CodFisST") + suffix, QStringLiteral("cdsSost"), 1);
@@ -202,9 +202,11 @@ void TdmJexProspSTPDF::printSTSubSection(ClientDataSet &cds, const QString &cdsN
 
 void TdmJexProspSTPDF::printSTGroupSections(const QString &code)
 {
-    printSTSubSection(cdsST2, QStringLiteral("cdsST2"), code, 24, QStringLiteral("II"));
-    printSTSubSection(cdsST3, QStringLiteral("cdsST3"), code, 25, QStringLiteral("III"));
-    printSTSubSection(cdsST4, QStringLiteral("cdsST4"), code, 26, QStringLiteral("IV"));
+    printSTSubSection(cdsST2, QStringLiteral("cdsST2"), code, 24, QStringLiteral("II"), 12);
+    // A record of sections III and IV is one non-resident intermediary with
+    // its eleven payment lines: the form gives it a page of its own.
+    printSTSubSection(cdsST3, QStringLiteral("cdsST3"), code, 25, QStringLiteral("III"), 1);
+    printSTSubSection(cdsST4, QStringLiteral("cdsST4"), code, 26, QStringLiteral("IV"), 1);
 }
 
 bool TdmJexProspSTPDF::PrintProspST(const QString &path)

@@ -69,7 +69,7 @@ private:
                        const std::function<void(const QString &code)> &afterFirstPage = {});
     void printSTGroupSections(const QString &code);
     void printSTSubSection(ClientDataSet &cds, const QString &cdsName, const QString &code, int templatePage,
-                           const QString &suffix);
+                           const QString &suffix, int rowsPerPage);
 
     // Reports.
     bool openReport(const QString &templateFile, bool showError);

@@ -9,6 +9,10 @@
 #include "foundation/messages.h"
 #include "foundation/paths.h"
 
+#include "shell/registry.h"
+
+#include <QDialog>
+
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
@@ -393,12 +397,25 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("300,75")));  // grand total
     }
 
+    // A front-page value of the separate-management part prints only when
+    // the return is made for that part.
+    void frontPrintsSectionChoiceOnly_data()
+    {
+        QTest::addColumn<int>("sezione");
+        QTest::addColumn<bool>("printed");
+        QTest::newRow("sezione 1") << 1 << false;
+        QTest::newRow("sezione 2") << 2 << true;
+    }
     void frontPrintsSectionChoiceOnly()
     {
+        QFETCH(int, sezione);
+        QFETCH(bool, printed);
         ClientDataSet &sost = m_tables->table(QStringLiteral("TSOS_DATOSOSTITUTO"));
         sost.first();
         sost.edit();
-        sost.fieldByName(QStringLiteral("ISOSSEZ"))->setAsInteger(1);
+        sost.fieldByName(QStringLiteral("ISOSSEZ"))->setAsInteger(sezione);
+        sost.fieldByName(QStringLiteral("SPROTINVGESTSEPID"))->setAsString(QStringLiteral("PROT4711"));
+        sost.fieldByName(QStringLiteral("SSOSCODFISINTERM"))->setAsString(QStringLiteral("INTRM00A00A000A"));
         sost.post();
         ClientDataSet cds;
         m_tables->open(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
@@ -406,7 +423,94 @@ private Q_SLOTS:
         QVERIFY(TdmJexStampe::printFront(cds, path));
         requirePdftotext();
         QCOMPARE(pdfPages(path), 3);
-        QVERIFY(pdfText(path).contains(QStringLiteral("SAN NICOLÒ")));
+        const QStringList pages = pdfText(path).split(QLatin1Char('\f'));
+        QVERIFY(pages[1].contains(QStringLiteral("SAN NICOLÒ")));
+        QVERIFY(pages[2].contains(QStringLiteral("INTRM00A00A000A"))); // sections of Page 2 go on the third page
+        QCOMPARE(pages[2].contains(QStringLiteral("PROT4711")), printed);
+    }
+
+    // Each intermediary of section III has a page of its own, with all its
+    // payment lines, under the module of its group's first section-I page.
+    void stSectionThreeOnePagePerIntermediary()
+    {
+        ClientDataSet &st = m_tables->table(QStringLiteral("TPST_PROSPETTOST"));
+        st.append();
+        st.fieldByName(QStringLiteral("SPSTMESE"))->setAsString(QStringLiteral("01"));
+        st.post();
+        ClientDataSet &st3 = m_tables->table(QStringLiteral("TPST3_PROSPETTOSTS3"));
+        for (const char *cf : {"INTERM0001", "INTERM0002"}) {
+            st3.append();
+            st3.fieldByName(QStringLiteral("SPST3CFINTNRES"))->setAsString(QLatin1String(cf));
+            st3.fieldByName(QStringLiteral("FPST3IMPOVERSATO27"))->setAsFloat(11.5);
+            st3.fieldByName(QStringLiteral("FPST3IMPOVERSATO37"))->setAsFloat(3737.25);
+            st3.post();
+        }
+        TdmJexProspSTPDF module;
+        const QString path = out(QStringLiteral("ST3.pdf"));
+        QVERIFY(module.PrintProspST(path));
+        QCOMPARE(module.pageLog, QStringList({"23:01", "25:01", "25:01"}));
+        requirePdftotext();
+        const QStringList pages = pdfText(path).split(QLatin1Char('\f'));
+        QVERIFY(pages[1].contains(QStringLiteral("INTERM0001")) && !pages[1].contains(QStringLiteral("INTERM0002")));
+        QVERIFY(pages[2].contains(QStringLiteral("INTERM0002")));
+        QCOMPARE(pages[1].count(QStringLiteral("3737,25")), 1);
+        QCOMPARE(pages[2].count(QStringLiteral("11,50")), 1);
+    }
+
+    // The registry starts the print windows by class name and the reports
+    // through their hooks.
+    void registryReachesEveryPrint_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("front") << "xafStpFront" << "Stampa Frontespizio";
+        for (const char *q : {"DI", "ST", "SV", "SX", "SY", "SS"})
+            QTest::newRow(q) << QStringLiteral("axf%1").arg(QLatin1String(q))
+                             << QStringLiteral("Stampa Prospetto %1").arg(QLatin1String(q));
+    }
+    void registryReachesEveryPrint()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, caption);
+        const RegistryItem *it = TdmJexAttivazioni::instance().item(item);
+        QVERIFY(it);
+        QVERIFY(TdmJexAttivazioni::instance().isAvailable(*it));
+        std::unique_ptr<QWidget> w(FormRegistry::instance().create(it->formClass));
+        auto *dlg = qobject_cast<QDialog *>(w.get());
+        QVERIFY(dlg);
+        QCOMPARE(dlg->windowTitle(), caption);
+        QVERIFY(dlg->isModal());
+    }
+
+    void summaryHooksWriteTheGivenFile()
+    {
+        for (const char *item : {"xafRiepilogoINPS", "xafRiepilogoTassSep", "xafRiepilogoIRPEF",
+                                 "xafRiepilogoINPDAP", "xafRiepilogoAutonomi"})
+            QVERIFY2(TdmJexAttivazioni::instance().hasHook(QLatin1String(item)), item);
+        addEmployee(QStringLiteral("AAAAAA00A00A000A"), QStringLiteral("ROSSI"), QStringLiteral("ANNA"));
+        // The registry writes into the installation's print folder; point it
+        // at a scratch tree for the run.
+        const QString mainDir = Paths::mainDir();
+        QTemporaryDir scratch;
+        QDir(scratch.path()).mkpath(QStringLiteral("USR/YR2024/Res"));
+        QVERIFY(QFile::link(Paths::coordDir(), scratch.filePath(QStringLiteral("USR/YR2024/Res/CoordStp"))));
+        Paths::setMainDir(scratch.path());
+        struct Restore
+        {
+            QString dir;
+            ~Restore() { Paths::setMainDir(dir); }
+        } restore{mainDir};
+        struct NoWindows : WindowHost
+        {
+            bool hasDocumentWindows() const override { return false; }
+            bool activateWindowOf(const QString &) override { return false; }
+            void showWindow(const RegistryItem &, QWidget *) override {}
+            void openDocument(const QString &) override {}
+            QString chooseDirectory() override { return {}; }
+            QWidget *parentWidget() override { return nullptr; }
+        } host;
+        QVERIFY(!TdmJexAttivazioni::instance().execute(QStringLiteral("xafRiepilogoIRPEF"), host));
+        QVERIFY(QFile::exists(Paths::printsDir() + QStringLiteral("RiepilogoIRPEF.pdf")));
     }
 };
 
