@@ -1,7 +1,8 @@
 // Speed of the structure service on SQLite: opening the employee records
 // against a plain SELECT of the same value rows, and saving new records.
 //
-//   bench_dbcds [RECORDS]   (default 5000)
+//   bench_dbcds [RECORDS [DATABASE-URL]]   (default 5000 on a temporary SQLite file;
+//   a PostgreSQL URL must name an empty database)
 
 #include "entry/catalogue.h"
 #include "foundation/dbcds.h"
@@ -63,7 +64,8 @@ int main(int argc, char **argv)
     const int records = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
     QTemporaryDir dir;
     TQxSQLConnection conn(QStringLiteral("bench"));
-    conn.open(DatabaseUrl::parse(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db"))));
+    conn.open(DatabaseUrl::parse(argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                          : QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db"))));
     TQmrDBCds svc(2024, QStringLiteral("jex"), 0);
     svc.SetConnection(&conn);
     svc.SetShowWait(false);

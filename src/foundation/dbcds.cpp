@@ -370,11 +370,10 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     // the commit or rollback (PostgreSQL refuses to free a statement inside an
     // aborted transaction).
     std::unique_ptr<QSqlQuery> delValues;
-    std::unique_ptr<QSqlQuery> insert[4];
+    QHash<int, std::shared_ptr<QSqlQuery>> inserts; // by number of rows
     auto release = [&] {
         delValues.reset();
-        for (auto &q : insert)
-            q.reset();
+        inserts.clear();
     };
     try {
         const QVector<DeltaRecord> delta = ds.delta();
@@ -384,13 +383,40 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 crfId = c.getCroFiscale(Programma.toLower(), anno, mese);
             return crfId;
         };
-        auto insertFor = [&](char p) -> QSqlQuery & {
-            auto &q = insert[prefixSlot(p)];
-            if (!q)
-                q = std::make_unique<QSqlQuery>(prepared(
+        // Value rows go in groups of up to kBatch rows per statement: on a
+        // server every statement is a round trip. A row fills the one value
+        // column of its field's type and leaves the other three null.
+        constexpr int kBatch = 50;
+        struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
+        QList<Pending> pending;
+        const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
+                                   nullOf(QMetaType::Double), nullOf(QMetaType::QDate)};
+        auto flush = [&](qint64 crf) {
+            if (pending.isEmpty())
+                return;
+            const int rows = int(pending.size());
+            std::shared_ptr<QSqlQuery> &q = inserts[rows];
+            if (!q) {
+                QStringList tuples;
+                for (int r = 0; r < rows; ++r)
+                    tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                q = std::make_shared<QSqlQuery>(prepared(
                     c, QStringLiteral("INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
-                                      "%1FISVALUE) VALUES (?, ?, ?, ?, ?, ?)").arg(QChar::fromLatin1(p).toUpper())));
-            return *q;
+                                      "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES ")
+                           + tuples.join(u',')));
+            }
+            int k = 0;
+            for (const Pending &p : std::as_const(pending)) {
+                q->bindValue(k++, st.id);
+                q->bindValue(k++, crf);
+                q->bindValue(k++, p.hasAfi ? QVariant(p.afi) : nulls[1]);
+                q->bindValue(k++, p.rigo);
+                q->bindValue(k++, p.name);
+                for (int slot = 0; slot < 4; ++slot)
+                    q->bindValue(k++, slot == p.slot ? p.value : nulls[slot]);
+            }
+            run(*q);
+            pending.clear();
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
 
@@ -473,8 +499,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             if (iRigo >= 0)
                 values[iRigo] = n;
 
-            const QVariant afiParam = iAfi >= 0 ? QVariant(values.value(iAfi).toLongLong())
-                                                : nullOf(QMetaType::LongLong);
+            const qint64 afiValue = iAfi >= 0 ? values.value(iAfi).toLongLong() : 0;
             for (int i = 0; i < nFields; ++i) {
                 if (!stored[i])
                     continue;
@@ -482,18 +507,15 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 const QVariant v = storableValue(f, values.value(i));
                 if (!v.isValid())
                     continue;
-                QSqlQuery &q = insertFor(prefixOf(f->type()));
-                q.bindValue(0, st.id);
-                q.bindValue(1, crf);
-                q.bindValue(2, afiParam);
-                q.bindValue(3, n);
-                q.bindValue(4, f->name());
-                q.bindValue(5, v);
-                run(q);
+                pending.append({afiValue, iAfi >= 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
+                if (pending.size() >= kBatch)
+                    flush(crf);
             }
             if (values != d.values)
                 refreshes.append({d.id, values});
         }
+        if (!pending.isEmpty())
+            flush(period());
         c.exec(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID"),
                {{QStringLiteral("ICDSRIGO"), st.rigo}, {QStringLiteral("ICDSID"), st.id}});
         if (own)
