@@ -75,18 +75,24 @@ DBEdit::DBEdit(ClientDataSet *ds, const QString &fieldName, QWidget *parent)
         Field *f = m_binding->field();
         if (!f)
             return;
+        // Starting the edit refreshes the editor from the field: put back
+        // what the user typed, where the cursor was.
+        const int pos = cursorPosition();
         if (!m_binding->beginChange()) {
             refreshFromField();
             return;
         }
         if (f->isText()) {
             const QString up = t.toUpper();
-            if (up != t) {
-                const int pos = cursorPosition();
+            if (text() != up)
                 setText(up);
-                setCursorPosition(pos);
-            }
+            setCursorPosition(pos);
             m_binding->write(up.isEmpty() ? QVariant() : QVariant(up));
+        } else {
+            if (text() != t)
+                setText(t);
+            setCursorPosition(pos);
+            setModified(true);
         }
     });
     refreshFromField();

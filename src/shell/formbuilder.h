@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,44 +12,10 @@ namespace jex {
 class ClientDataSet;
 class SectionStore;
 
-// A column of the table catalogue, as the form builder needs it.
-struct CatalogueColumn
-{
-    QString name;
-    QString type;   // text, integer, decimal, date, flag, code
-    int size = 0;
-    int decimals = 0;
-    QString box;
-    QString label;
-    QString group;
-    QString codeList;
-    bool internal = false;
-};
-
-struct CatalogueTable
-{
-    QString name;
-    QString caption;
-    QString rows;
-    QString key;
-    QString sort;
-    QString entrySort;
-    QList<CatalogueColumn> columns;
-    const CatalogueColumn *column(const QString &name) const;
-};
-
-// Reads the table catalogue of the return (jex.xml) once.
-class ShellCatalogue
-{
-public:
-    static const ShellCatalogue &instance();
-    static ShellCatalogue load(const QString &path);
-    const CatalogueTable *table(const QString &name) const;
-    QList<CatalogueTable> tables;
-};
-
-// Years shown in labels: the income year, the one before and the one after.
-QString fillYearPlaceholders(QString text);
+// Labels hold "%s" where a year goes: each is filled in turn from `years`
+// (the income year 2024 when none are given; frames pass 2023 or 2025 where
+// the form names the year before or after).
+QString fillYearPlaceholders(QString text, const QStringList &years = {});
 
 struct FormBuildOptions
 {
@@ -56,6 +23,7 @@ struct FormBuildOptions
     QStringList skip;     // columns left out
     bool scroll = true;   // scroll area when the page is long
     SectionStore *store = nullptr; // for code lists that are sections
+    QHash<QString, QStringList> labelYears; // column -> years for its "%s"
 };
 
 // Builds a detail page from the catalogue: one frame per group, each row

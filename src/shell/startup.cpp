@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "dbcdsstore.h"
 #include "sectionstore.h"
 
 #include "foundation/appcontext.h"
@@ -204,8 +205,8 @@ const bool registered = [] {
         return true;
     }});
     AppContext::instance().addStartupStep({110, QStringLiteral("Sostituto"), [] {
-        if (SectionStore *store = sectionStore())
-            startup::checkSostituto(*store, certificationSource());
+        SectionStore *store = sectionStore();
+        startup::checkSostituto(store ? *store : applicationStore(), certificationSource());
         return true;
     }});
     return true;
