@@ -120,6 +120,8 @@ private Q_SLOTS:
     void catalogueSeed();
     void loadShowRoundTrip_data() { TestDatabase::addDatabaseRows(); }
     void loadShowRoundTrip();
+    void loadLinksSectionRowsToPerson_data() { TestDatabase::addDatabaseRows(); }
+    void loadLinksSectionRowsToPerson();
     void loadRefused_data();
     void loadRefused();
     void exportWritesEveryStructure_data() { TestDatabase::addDatabaseRows(); }
@@ -570,6 +572,33 @@ void TstDbCds::loadShowRoundTrip()
     QCOMPARE(again.recordCount(), 2);
     QCOMPARE(formatSection(again, SectionFormat::Csv).section(u'\n', 1).remove(QRegularExpression(QStringLiteral(";[0-9]+;[0-9]+\n"))),
              formatSection(ds, SectionFormat::Csv).section(u'\n', 1).remove(QRegularExpression(QStringLiteral(";[0-9]+;[0-9]+\n"))));
+}
+
+void TstDbCds::loadLinksSectionRowsToPerson()
+{
+    OPEN_SERVICE();
+    svc.SetProgramma(QStringLiteral("jex"));
+    const TableCatalogue &cat = TableCatalogue::instance();
+    QTemporaryDir dir;
+    auto write = [&](const QString &name, const QByteArray &text) {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+        return f.fileName();
+    };
+    loadSection(svc, *cat.table(QStringLiteral("jex"), QStringLiteral("TDIP7_ANAGRFISCALI")),
+                write(QStringLiteral("dip.csv"), "SDIP7CODFIS;SDIP7GRUPPOANA;SDIP7COGNOME;FFIS7REDDDETR\n"
+                                                 "RSSMRA80A01H501U;D;ROSSI;1000\nVRDGPP70A01H501U;D;VERDI;2000\n"),
+                false);
+    loadSection(svc, *cat.table(QStringLiteral("jex"), QStringLiteral("TREE7_REDDITOESTER")),
+                write(QStringLiteral("ree.csv"), "SDIP7CODFIS;FFIS7REDDESTERO\nVRDGPP70A01H501U;50\n"), false);
+    ClientDataSet dip, ree;
+    svc.OpenCds(dip, QStringLiteral("TDIP7_ANAGRFISCALI"));
+    svc.OpenCds(ree, QStringLiteral("TREE7_REDDITOESTER"));
+    QVERIFY(dip.locate(QStringLiteral("SDIP7CODFIS"), QStringLiteral("VRDGPP70A01H501U")));
+    QCOMPARE(ree.recordCount(), 1);
+    QVERIFY(ree.fieldByName(QStringLiteral("IAFIID"))->asInteger() > 0);
+    QCOMPARE(ree.fieldByName(QStringLiteral("IAFIID"))->asInteger(), dip.fieldByName(QStringLiteral("IAFIID"))->asInteger());
 }
 
 void TstDbCds::loadRefused_data()
