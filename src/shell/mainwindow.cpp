@@ -247,8 +247,10 @@ void TfmJexMain::showWindow(const RegistryItem &item, QWidget *window)
     sw->setAttribute(Qt::WA_DeleteOnClose);
     if (window->windowTitle().isEmpty())
         window->setWindowTitle(item.caption);
-    sw->resize(qMin(mdiArea->width(), qMax(700, window->sizeHint().width())),
-               qMin(mdiArea->height(), qMax(500, window->sizeHint().height())));
+    // Before the main window is first laid out the area has no size yet.
+    const QSize room = mdiArea->width() < 300 ? QSize(900, 600) : mdiArea->size();
+    sw->resize(qMin(room.width(), qMax(760, window->sizeHint().width())),
+               qMin(room.height(), qMax(520, window->sizeHint().height())));
     sw->show();
     mdiArea->setActiveSubWindow(sw);
 }

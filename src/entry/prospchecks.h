@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace jex {
+
+class ClientDataSet;
+class SectionStore;
+
+// Rules of the front of the return and of the summary tables that do not
+// need a window, so the batch load applies them as the windows do.
+namespace prosp {
+
+// The month of a summary row as the user leaves the field: empty when
+// acceptable (an empty field is), otherwise the message.
+QString monthFieldError(const QString &text);
+
+// ST section IV, lines 39 to 49 of the current record: the first failing
+// line's message, empty when the record may be stored.
+QString stSectionFourError(const ClientDataSet &ds);
+
+// Whether an SS or SX row carries data ("Dati presenti").
+bool ssDataPresent(const ClientDataSet &ds, int row);
+bool sxDataPresent(const ClientDataSet &ds, int row);
+QString dataPresentText(bool present); // "Sì" / "No"
+
+// Counters and section flags of the agent record, from the other sections.
+// Returns false when the agent section is empty (nothing recomputed).
+bool recomputeSostitutoFlags(SectionStore &store, ClientDataSet &sostituto);
+
+// Every check-box column of a new row starts at "0".
+void zeroFlags(ClientDataSet &ds, const QString &table);
+
+extern const char *const noCloseText;
+extern const char *const noPageChangeText;
+extern const char *const missingSchoolCodeText;
+
+} // namespace prosp
+} // namespace jex
