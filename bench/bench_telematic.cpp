@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <ctime>
+
 using namespace jex;
 
 int main(int argc, char **argv)
@@ -47,17 +49,20 @@ int main(int argc, char **argv)
 
     QElapsedTimer t;
     t.start();
+    const std::clock_t cpu0 = std::clock();
     dm.runGeneration();
     const qint64 gen = t.elapsed();
     dm.BuildFile();
     const qint64 build = t.elapsed() - gen;
     const QStringList files = dm.WriteTelematicFile(tmp.filePath(QStringLiteral("77025")));
     const qint64 total = t.elapsed();
+    const qint64 cpu = qint64(std::clock() - cpu0) * 1000 / CLOCKS_PER_SEC;
 
     QTextStream out(stdout);
     out << "ST rows: " << rows << ", D modules: " << dm.moduleD - 1 << ", records: "
         << dm.cdsFileTel().recordCount() << ", files: " << files.size() << Qt::endl;
     out << "generation " << gen << " ms, assembly " << build << " ms, writing " << total - gen - build
-        << " ms, total " << total << " ms" << Qt::endl;
+        << " ms, total " << total << " ms (processor time " << cpu
+        << " ms)" << Qt::endl;
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 namespace jex {
 
@@ -243,13 +244,14 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
                 return {};
             return column(cds("cdsSost"), campo.Field());
         case FieldFamily::D: {
-            static const QStringList allowed = {"CDSSOST", "CDSPRSV", "CDSPRSX", "CDSPRDI", "CDSPRST",
-                                                "CDSPRST2", "CDSPRST3", "CDSPRST4"};
+            static const QSet<QString> allowed = {"CDSSOST", "CDSPRSV", "CDSPRSX", "CDSPRDI", "CDSPRST",
+                                                  "CDSPRST2", "CDSPRST3", "CDSPRST4"};
             if (!allowed.contains(dsName))
                 return {};
             ClientDataSet &ds = FindSectionDataSet(dsName);
-            const bool period = AllTrim(campo.Description()) == u"Periodo di riferimento"
-                                && number.contains(u"001");
+            auto period = [&] {
+                return number.contains(u"001") && AllTrim(campo.Description()) == u"Periodo di riferimento";
+            };
             const QString k = number.mid(3, 2);
             if (dsName == u"CDSPRSV" && number == u"SVXXX001")
                 return joined(ds, "SPSVMESE", "SPSVANNO");
@@ -257,14 +259,14 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
                 return joined(ds, "SPSTMESE", "SPSTANNO");
             if (dsName == u"CDSPRST2" && number == u"STXXX001")
                 return joined(ds, "SPST2MESE", "SPST2ANNO");
-            if (dsName == u"CDSPRST3" && period)
+            if (dsName == u"CDSPRST3" && period())
                 return joined(ds, "SPST3MESE" + k, "SPST3ANNO" + k);
-            if (dsName == u"CDSPRST4" && period)
+            if (dsName == u"CDSPRST4" && period())
                 return joined(ds, "SPST2MESE" + k, "SPST2ANNO" + k);
             return column(ds, campo.Field());
         }
         case FieldFamily::I: {
-            static const QStringList allowed = {"CDSSOST", "CDSPRSY", "CDSPRSY2", "CDSPRSY3", "CDSPRSY4"};
+            static const QSet<QString> allowed = {"CDSSOST", "CDSPRSY", "CDSPRSY2", "CDSPRSY3", "CDSPRSY4"};
             if (!allowed.contains(dsName))
                 return {};
             return column(FindSectionDataSet(dsName), campo.Field());

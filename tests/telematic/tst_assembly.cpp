@@ -43,7 +43,7 @@ class TstAssembly : public QObject
         for (int w : {1, 16, 8, 3, 25, 20, 16})
             add(QString(w, u'H'));
         for (int i = 0; i < n; ++i)
-            add(QStringLiteral("SV%1001").arg(i + 2, 3, 10, QChar(u'0')) + PadL(QString::number(i), 16));
+            add(QStringLiteral("SV") + StrZero(i + 2, 3) + QStringLiteral("001") + PadL(QString::number(i), 16));
     }
 
 private Q_SLOTS:
