@@ -939,6 +939,13 @@ int ClientDataSet::viewIndexOf(const Record *r) const
 {
     if (!r)
         return -1;
+    // The current and the last record are the usual answers (post, append);
+    // checking them first keeps filling a large dataset linear.
+    const int n = int(m_view.size());
+    if (m_pos >= 0 && m_pos < n && m_view[m_pos] == r)
+        return m_pos;
+    if (n > 0 && m_view[n - 1] == r)
+        return n - 1;
     return int(m_view.indexOf(const_cast<Record *>(r)));
 }
 
