@@ -1,5 +1,6 @@
 #include "params.h"
 
+#include "appcontext.h"
 #include "errors.h"
 #include "messages.h"
 #include "paths.h"
@@ -313,6 +314,12 @@ QStringList payrollTables(bool pg)
 }
 
 const bool registered = [] {
+    // The shared settings directory is prepared at every start, as the
+    // year contexts' unit does when it is loaded.
+    AppContext::instance().addStartupStep({1, QStringLiteral("zptpar-dir"), [] {
+                                               ensureZptParDir();
+                                               return true;
+                                           }});
     SchemaPart part;
     part.name = QStringLiteral("payroll-params");
     part.order = 20;

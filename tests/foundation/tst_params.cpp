@@ -5,76 +5,26 @@
 #include "foundation/errors.h"
 #include "foundation/messages.h"
 #include "foundation/params.h"
+#include "foundation/paths.h"
 #include "foundation/sqlconnection.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+
+#include "testdb.h"
 
 using namespace jex;
 
-namespace {
-
-// A fresh database of one dialect for the whole run of a test object.
-class TestDatabase
-{
-public:
-    explicit TestDatabase(const QString &backend) : m_backend(backend) {}
-
-    QString url()
-    {
-        if (m_backend == QLatin1String("sqlite"))
-            return QStringLiteral("sqlite:") + m_dir.path() + QStringLiteral("/params.db");
-        const DatabaseUrl admin = DatabaseUrl::parse(qEnvironmentVariable("JEX770_TEST_PG"));
-        m_pgName = QStringLiteral("jex_tst_params_%1").arg(QCoreApplication::applicationPid());
-        adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_pgName));
-        adminExec(QStringLiteral("CREATE DATABASE %1").arg(m_pgName));
-        DatabaseUrl u = admin;
-        u.name = m_pgName;
-        return QStringLiteral("postgresql://%1@%2:%3/%4").arg(u.user, u.host).arg(u.port).arg(u.name);
-    }
-
-    void drop()
-    {
-        if (!m_pgName.isEmpty())
-            adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_pgName));
-    }
-
-private:
-    void adminExec(const QString &sql)
-    {
-        const DatabaseUrl a = DatabaseUrl::parse(qEnvironmentVariable("JEX770_TEST_PG"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("tst_admin"));
-            db.setHostName(a.host);
-            db.setPort(a.port);
-            db.setUserName(a.user);
-            db.setPassword(a.password);
-            db.setDatabaseName(a.name);
-            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
-            QSqlQuery q(db);
-            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("tst_admin"));
-    }
-
-    QString m_backend;
-    QTemporaryDir m_dir;
-    QString m_pgName;
-};
-
-} // namespace
 
 class TstParams : public QObject
 {
     Q_OBJECT
 public:
-    explicit TstParams(const QString &backend) : m_backend(backend), m_db(backend) {}
+    explicit TstParams(const QString &backend) : m_backend(backend) {}
 
 private:
     TQxSQLConnection &conn() { return AppContext::instance().connection().xqoMain; }
@@ -89,7 +39,7 @@ private:
     }
 
     QString m_backend;
-    TestDatabase m_db;
+    std::unique_ptr<TestDatabase> m_db;
     QTemporaryDir m_tmp;
     ScriptedMessageService m_messages;
 
@@ -98,16 +48,22 @@ private Q_SLOTS:
     {
         qInfo("database: %s", qPrintable(m_backend));
         setMessageService(&m_messages);
-        AppContext::instance().databaseUrl = m_db.url();
-        QVERIFY(AppContext::instance().openDatabase());
+        m_db = std::make_unique<TestDatabase>(m_backend);
+        QVERIFY(m_db->available());
+        // The connection module loads the named texts of the build; the
+        // start-up's version check is the program's, not the test's.
+        TdmZptConnessione &module = AppContext::instance().connection();
+        setGlobalConnection(&module.xqoMain);
+        module.xqoMain.open(DatabaseUrl::parse(m_db->url()));
     }
 
     void cleanupTestCase()
     {
-        AppContext::instance().reset();
-        AppContext::instance().databaseUrl.clear();
+        // The module stays for the next dialect: loading the named texts a
+        // second time into the shared table crashed in the dataset loader.
+        AppContext::instance().connection().xqoMain.close();
         setMessageService(nullptr);
-        m_db.drop();
+        m_db.reset();
         qunsetenv("JEX770_PDC_CONVERTER");
     }
 
@@ -199,6 +155,17 @@ private Q_SLOTS:
             QCOMPARE(ans.DataInizioTxt, QStringLiteral("09/01/2024"));
             QCOMPARE(ans.DataFineTxt, QStringLiteral("08/31/2025"));
         }
+    }
+
+    void settingsDirectoryBesideBin()
+    {
+        const QString saved = Paths::mainDir();
+        QTemporaryDir main;
+        Paths::setMainDir(main.path());
+        ensureZptParDir();
+        const bool created = QFileInfo(main.filePath(QStringLiteral("usr/zpt"))).isDir();
+        Paths::setMainDir(saved);
+        QVERIFY(created);
     }
 
     void payrollParametersOfTheYear()
