@@ -255,9 +255,9 @@ void ClientDataSet::loadFromBytes(const QByteArray &bytes, const QString &source
     m_filterExpr.reset();
     for (const auto &d : defs)
         addField(d);
-    if (!index.isEmpty() && std::all_of(index.split(u';', Qt::SkipEmptyParts).cbegin(),
-                                        index.split(u';', Qt::SkipEmptyParts).cend(),
-                                        [this](const QString &n) { return hasField(n.trimmed()); }))
+    const QStringList indexParts = index.split(u';', Qt::SkipEmptyParts);
+    if (!indexParts.isEmpty() && std::all_of(indexParts.cbegin(), indexParts.cend(),
+                                             [this](const QString &n) { return hasField(n.trimmed()); }))
         m_indexNames = index;
     m_records.reserve(rows.size());
     for (auto &values : rows) {
