@@ -1,18 +1,52 @@
-// How the program runs the F24 import: its store and its year.
+// How the program runs the F24 import: the structure service of the main
+// connection, and the fiscal year 2024 of the year context.
 
 #include "f24store.h"
 #include "importprospetto.h"
 
+#include "foundation/dbcds.h"
+#include "foundation/errors.h"
+#include "foundation/params.h"
+#include "shell/dbcdsstore.h"
+
 namespace jex {
+
+namespace {
+
+class DbCdsProspettoStore : public ProspettoStore
+{
+public:
+    explicit DbCdsProspettoStore(TQmrDBCds &service) : m_service(service) {}
+    void open(const QString &table, ClientDataSet &cds) override { m_service.OpenCds(cds, table); }
+    void save(const QString &table, ClientDataSet &cds) override { m_service.SaveCds(cds, table); }
+
+private:
+    TQmrDBCds &m_service;
+};
+
+} // namespace
 
 std::unique_ptr<ProspettoStore> makeProgramStore(TQxSQLConnection &)
 {
-    return std::make_unique<MemoryProspettoStore>();
+    return std::make_unique<DbCdsProspettoStore>(applicationDBCds());
 }
 
 F24Year programYear(TQxSQLConnection &)
 {
-    return F24Year{};
+    F24Year y;
+    try {
+        auto &anno = zptAnnoFinanziario();
+        anno.SetAnno(anfIdOfYear(2024));
+        y.id = anno.Id;
+        if (anno.Anno != 0) {
+            y.anno = anno.Anno;
+            y.annoFineTxt = anno.AnnoFineTxt();
+        }
+    } catch (const EQxError &) {
+        // Without a global connection (a test's own database) the year of
+        // this edition stands.
+    }
+    return y;
 }
 
 } // namespace jex
