@@ -246,6 +246,11 @@ QStringList st4Months()
 void setupSostituto(SectionWindow *w)
 {
     SectionFrame *f = w->frames().first();
+    // A window on the application's store asks the import module; tests
+    // give their own store and certification source.
+    CertificationSource *cert = certificationSource();
+    if (!cert && &w->store() == &applicationStore())
+        cert = &applicationCertification();
     f->buildDetail({QStringLiteral("Dati Sostituto"), QStringLiteral("Domicilio notificazioni"),
                     QStringLiteral("Rappresentante firmatario"), QStringLiteral("Redazione/Firma"),
                     QStringLiteral("Impegno/Visto")});
@@ -253,23 +258,23 @@ void setupSostituto(SectionWindow *w)
     QObject::connect(&f->cdsMain, &ClientDataSet::stateChanged, f, insertRule);
     QObject::connect(&f->cdsMain, &ClientDataSet::dataSetChanged, f, insertRule);
     insertRule();
-    f->cdsMain.events.beforeInsert = [](ClientDataSet &ds) {
+    f->cdsMain.events.beforeInsert = [cert](ClientDataSet &ds) {
         if (!ds.isEmpty())
             throw EAbort();
-        CertificationSource *c = certificationSource();
+        CertificationSource *c = cert;
         if (!c || c->schoolFiscalCode().trimmed().isEmpty()) {
             messages().error(QString::fromUtf8(prosp::missingSchoolCodeText));
             throw EAbort();
         }
     };
-    f->cdsMain.events.onNewRecord = [](ClientDataSet &ds) {
+    f->cdsMain.events.onNewRecord = [cert](ClientDataSet &ds) {
         prosp::zeroFlags(ds, QStringLiteral("TSOS_DATOSOSTITUTO"));
         if (Field *x = ds.findField(QStringLiteral("SSOSCFDICASTERO")))
             x->setValue(QStringLiteral("80185250588"));
         if (Field *x = ds.findField(QStringLiteral("ISOSSEZ")))
             x->setValue(1);
-        if (CertificationSource *c = certificationSource())
-            ds.fieldByName(QStringLiteral("SSOSCODFIS"))->setValue(c->schoolFiscalCode());
+        if (cert)
+            ds.fieldByName(QStringLiteral("SSOSCODFIS"))->setValue(cert->schoolFiscalCode());
     };
     f->postCheck = [f](ClientDataSet &ds) -> QString {
         if (ds.state() == DataSetState::Insert && ds.fieldByName(QStringLiteral("SSOSCODFIS"))->asString().trimmed().isEmpty())

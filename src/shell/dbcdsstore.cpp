@@ -1,6 +1,7 @@
 #include "dbcdsstore.h"
 
 #include "foundation/appcontext.h"
+#include "import/jeximport.h"
 
 namespace jex {
 
@@ -19,6 +20,30 @@ SectionStore &applicationStore()
 {
     static DbCdsStore store(&applicationDBCds());
     return store;
+}
+
+namespace {
+class ImportCertification : public CertificationSource
+{
+public:
+    QString schoolFiscalCode() override { return module().SchoolFiscalCode(); }
+    void openCertificationTable(const QString &table, ClientDataSet &ds) override
+    { module().OpenCertificationTable(table, ds); }
+
+private:
+    static TdmJexImport &module()
+    {
+        TdmJexImport &m = dmJexImport();
+        m.SetService(&applicationDBCds());
+        return m;
+    }
+};
+} // namespace
+
+CertificationSource &applicationCertification()
+{
+    static ImportCertification source;
+    return source;
 }
 
 } // namespace jex

@@ -26,5 +26,7 @@ private:
 // the main connection, no wait window), created on first use.
 TQmrDBCds &applicationDBCds();
 SectionStore &applicationStore();
+// The import module's certification access, on the same service.
+CertificationSource &applicationCertification();
 
 } // namespace jex

@@ -6,6 +6,7 @@
 #include "ricerca.h"
 
 #include "foundation/messages.h"
+#include "foundation/params.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -20,6 +21,10 @@ int runGui(const QString &openItem)
     // Application-lifetime singletons in start-up order: the registry, then
     // the main window, then the search window.
     TdmJexAttivazioni::instance();
+    TfmJexMain::f24epProvider = [] {
+        const QVariant v = dmZptParams().ParamValue(QStringLiteral("IPACOF24EP"));
+        return !(v.isValid() && !v.isNull() && v.toInt() == 0);
+    };
     TfmJexMain main;
     TfmQmrRicerca search(&main);
     TfmQmrRicerca::setInstance(&search);

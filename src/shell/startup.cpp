@@ -206,7 +206,9 @@ const bool registered = [] {
     }});
     AppContext::instance().addStartupStep({110, QStringLiteral("Sostituto"), [] {
         SectionStore *store = sectionStore();
-        startup::checkSostituto(store ? *store : applicationStore(), certificationSource());
+        CertificationSource *certification = certificationSource();
+        startup::checkSostituto(store ? *store : applicationStore(),
+                                certification ? certification : &applicationCertification());
         return true;
     }});
     return true;
