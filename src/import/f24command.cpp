@@ -1,5 +1,6 @@
 // jex770 import-f24: the F24 import without the window, for scripts and checks.
 
+#include "f24demo.h"
 #include "importprospetto.h"
 
 #include "foundation/appcontext.h"
@@ -45,6 +46,17 @@ const bool registered = [] {
         QStringLiteral("import-f24"), QStringLiteral("import-f24 [--st1] [--st2] [--sv]"),
         QStringLiteral("Importa i versamenti F24 nei prospetti ST I, ST II e SV (tutti se nessuno è indicato)"),
         {}, runImportF24Command});
+    // Fills the payroll archive with the demo year only, for checks by hand.
+    Command demo;
+    demo.name = QStringLiteral("f24-demo");
+    demo.synopsis = QStringLiteral("f24-demo [--no-previous-year]");
+    demo.description = QStringLiteral("Versamenti F24EP dimostrativi del 2024 nell'archivio degli stipendi");
+    demo.hidden = true;
+    demo.run = [](const CommandArgs &a) {
+        seedF24Demo(AppContext::instance().connection().xqoMain, !a.has(QStringLiteral("--no-previous-year")));
+        return 0;
+    };
+    CommandRegistry::instance().add(demo);
     return true;
 }();
 
