@@ -105,10 +105,24 @@ void copyRecord(ClientDataSet &source, ClientDataSet &target)
     target.post();
 }
 
+// Last year's section. A database started with this edition has no
+// structure for last year: that is last year without data, and the
+// carry-over then writes its record of nulls, as for an empty year.
+void openPreviousYear(SectionStore &store, const QString &section, ClientDataSet &ds)
+{
+    try {
+        store.openCdsPeriod(section, ds, 0, store.year() - 1);
+    } catch (const EQxError &e) {
+        if (!e.message().startsWith(QStringLiteral("Impossibile trovare il ClientDataSet")))
+            throw;
+        ds.close();
+    }
+}
+
 void carryOver(SectionStore &store, ClientDataSet &sostituto)
 {
     ClientDataSet previous;
-    store.openCdsPeriod(kSostituto, previous, 0, store.year() - 1);
+    openPreviousYear(store, kSostituto, previous);
     store.openCds(kSostituto, sostituto);
     copyRecord(previous, sostituto);
     sostituto.edit();
@@ -122,7 +136,7 @@ void carryOver(SectionStore &store, ClientDataSet &sostituto)
     store.openCds(kFornitore, fornitore);
     if (fornitore.isEmpty()) {
         ClientDataSet previousFor;
-        store.openCdsPeriod(kFornitore, previousFor, 0, store.year() - 1);
+        openPreviousYear(store, kFornitore, previousFor);
         copyRecord(previousFor, fornitore);
         store.saveCds(kFornitore, fornitore);
     }

@@ -158,7 +158,7 @@ private Q_SLOTS:
         JEX_TEST_DATABASE(database);
         MainDirCopy main;
         AppContext::instance().databaseUrl = database.url();
-        QVERIFY(AppContext::instance().openDatabase());
+        QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
         TQxSQLConnection &c = AppContext::instance().connection().xqoMain;
         QCOMPARE(c.storedVersion(), QStringLiteral("6.97.26"));
         QCOMPARE(c.scalar(QStringLiteral("SELECT SYRFODESC FROM TYRFO_REPFOLDER WHERE IYRFOID = 11006")).toString(),
@@ -175,7 +175,7 @@ private Q_SLOTS:
         AppContext::instance().reset();
 
         for (int run = 0; run < 2; ++run) {
-            QVERIFY(AppContext::instance().openDatabase());
+            QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
             TQxSQLConnection &again = AppContext::instance().connection().xqoMain;
             QSqlQuery q = again.exec(QStringLiteral("SELECT FVARRIMPONIBILEDIP, FVARRPERCIMPDIP, FVARRIMPONIBILEAMM FROM TVARR_VARRITENUTE"));
             QVERIFY(q.next());
@@ -213,7 +213,7 @@ private Q_SLOTS:
         };
         writeReports(2, QStringLiteral("Registro compensi mensile"));
         AppContext::instance().databaseUrl = database.url();
-        QVERIFY(AppContext::instance().openDatabase());
+        QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
         TQxSQLConnection &c = AppContext::instance().connection().xqoMain;
         QCOMPARE(c.scalar(QStringLiteral("SELECT SYRPTDESC FROM TYRPT_REPORT WHERE IYRPTID = 501")).toString(),
                  QStringLiteral("Registro compensi mensile"));
@@ -222,13 +222,13 @@ private Q_SLOTS:
         AppContext::instance().reset();
         // An older or equal definition does not replace the stored one at start-up.
         writeReports(2, QStringLiteral("Stessa versione"));
-        QVERIFY(AppContext::instance().openDatabase());
+        QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
         QCOMPARE(AppContext::instance().connection().xqoMain
                      .scalar(QStringLiteral("SELECT SYRPTDESC FROM TYRPT_REPORT WHERE IYRPTID = 501")).toString(),
                  QStringLiteral("Registro compensi mensile"));
         AppContext::instance().reset();
         writeReports(3, QStringLiteral("Versione nuova"));
-        QVERIFY(AppContext::instance().openDatabase());
+        QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
         QCOMPARE(AppContext::instance().connection().xqoMain
                      .scalar(QStringLiteral("SELECT SYRPTDESC FROM TYRPT_REPORT WHERE IYRPTID = 501")).toString(),
                  QStringLiteral("Versione nuova"));
@@ -240,7 +240,7 @@ private Q_SLOTS:
         MainDirCopy main;
         TestDatabase db(QStringLiteral("sqlite"));
         AppContext::instance().databaseUrl = db.url();
-        QVERIFY(AppContext::instance().openDatabase());
+        QVERIFY2(AppContext::instance().openDatabase(), qPrintable(m_messages.texts().join(u'|')));
         AppContext::instance().connection().xqoMain.exec(QStringLiteral("UPDATE tqx_dbversion SET sversion = '7.0.0'"));
         AppContext::instance().reset();
         try {

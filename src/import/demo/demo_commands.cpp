@@ -7,6 +7,8 @@
 #include "foundation/dbcds.h"
 #include "foundation/errors.h"
 #include "foundation/params.h"
+#include "import/f24demo.h"
+#include "telematic/jexfiledb.h"
 
 #include <cstdio>
 
@@ -42,12 +44,30 @@ int runInit(const CommandArgs &a)
     const TableSink sink = [&service](const QString &table, ClientDataSet &ds) { service.SaveCds(ds, table); };
     DemoSchool school;
     switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
-    case InitResult::Created:
+    case InitResult::Created: {
+        // The payroll archive of F24 payments, and the summary tables the
+        // payments do not fill (SX, SY, DI, an extinct agent), so that every
+        // function of the program has data to work on.
+        const bool own = conn.startTransaction();
+        try {
+            seedF24Demo(conn);
+            TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
+            jexService.SetConnection(&conn);
+            jexService.SetShowWait(false);
+            seedTelematicDemo(jexService);
+            if (own)
+                conn.commit();
+        } catch (...) {
+            if (own)
+                conn.rollback();
+            throw;
+        }
         out(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
                 .arg(school.seat.denom, school.seat.codFis)
                 .arg(school.employees)
                 .arg(school.selfEmployed));
         return 0;
+    }
     case InitResult::AlreadyPresent:
         out(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
         return 0;
