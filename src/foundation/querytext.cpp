@@ -94,8 +94,14 @@ TQmrQueryText &TQmrQueryText::instance()
 
 QString TQmrQueryText::ownVersion() { return QStringLiteral(JEX_VERSION); }
 
+static QString g_executableName;
+
+void TQmrQueryText::setExecutableName(const QString &name) { g_executableName = name; }
+
 QString TQmrQueryText::executableName()
 {
+    if (!g_executableName.isEmpty())
+        return g_executableName;
     if (QCoreApplication::instance())
         return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return QStringLiteral("jex770");

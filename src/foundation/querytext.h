@@ -56,6 +56,8 @@ public:
     // The program's own version and executable name, for the version row.
     static QString ownVersion();
     static QString executableName();
+    // A test program checks the version row as the program it stands for.
+    static void setExecutableName(const QString &name);
     QString applicationTitle = QStringLiteral("Modello 770/2025 Redditi 2024");
 
     static TQmrQueryText &instance();

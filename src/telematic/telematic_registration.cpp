@@ -19,9 +19,10 @@ const bool registered = [] {
         return CheckDataSets(lines, dataSets, last);
     };
     telematicShowInfo() = [](const QStringList &lines, bool ask) -> ModalResult {
-        // The information window needs the window program; batch runs ask
-        // through the message service, which prints and answers.
-        if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        // The information window belongs to the window program; batch runs
+        // and tests, which script the message service, are asked through it.
+        const bool scripted = dynamic_cast<ScriptedMessageService *>(&messages()) != nullptr;
+        if (!scripted && qobject_cast<QApplication *>(QCoreApplication::instance()))
             return ShowInfo(lines, ask);
         const QString text = lines.join(QStringLiteral("\n"));
         if (!ask) {

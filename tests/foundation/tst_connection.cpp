@@ -41,6 +41,8 @@ class TestConnection : public QObject
     ScriptedMessageService m_messages;
 
 private Q_SLOTS:
+    void initTestCase() { TQmrQueryText::setExecutableName(QStringLiteral("jex770")); }
+
     void init()
     {
         m_messages.clear();
@@ -232,6 +234,19 @@ private Q_SLOTS:
         QCOMPARE(AppContext::instance().connection().xqoMain
                      .scalar(QStringLiteral("SELECT SYRPTDESC FROM TYRPT_REPORT WHERE IYRPTID = 501")).toString(),
                  QStringLiteral("Versione nuova"));
+        AppContext::instance().databaseUrl.clear();
+    }
+
+    void olderProgramIsRefused()
+    {
+        MainDirCopy main;
+        TestDatabase db(QStringLiteral("sqlite"));
+        AppContext::instance().databaseUrl = db.url();
+        TQmrQueryText::setExecutableName(QStringLiteral("altro.exe")); // no version row for it
+        QVERIFY(!AppContext::instance().openDatabase());
+        TQmrQueryText::setExecutableName(QStringLiteral("jex770"));
+        QCOMPARE(m_messages.texts(),
+                 QStringList{QStringLiteral("AGGIORNARE IL PROGRAMMA \"Modello 770/2025 Redditi 2024\".\r\nVersione minima richiesta: .")});
         AppContext::instance().databaseUrl.clear();
     }
 

@@ -50,7 +50,7 @@ int runInit(const CommandArgs &a)
         // function of the program has data to work on.
         const bool own = conn.startTransaction();
         try {
-            seedF24Demo(conn);
+            seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
             TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);
