@@ -9,6 +9,68 @@
 
 namespace jex::prosp {
 
+namespace {
+const QString persFisica = QStringLiteral("LSOSPERSFISICA");
+const QString incomeYear = QStringLiteral("2024");
+const QString previousYear = QStringLiteral("2023");
+} // namespace
+
+QStringList tipoSostitutoHidden(const QString &type)
+{
+    const QString t = type.trimmed();
+    if (t == u"1")
+        return {QStringLiteral("SSOSDOMNOTUFFICIO")};
+    if (t == u"0")
+        return {QStringLiteral("SSOSDOMNOTCOGNOME"), QStringLiteral("SSOSDOMNOTNOME")};
+    return {};
+}
+
+QStringList applyTipoSostituto(ClientDataSet &sostituto)
+{
+    const Field *type = sostituto.findField(persFisica);
+    const QStringList hidden = tipoSostitutoHidden(type ? type->asString() : QString());
+    if (sostituto.isEditing())
+        for (const QString &name : hidden)
+            if (Field *f = sostituto.findField(name); f && !f->isNull())
+                f->clear();
+    return hidden;
+}
+
+bool defaultTipoSostituto(ClientDataSet &sostituto)
+{
+    Field *type = sostituto.findField(persFisica);
+    if (!type || !type->asString().trimmed().isEmpty())
+        return false;
+    if (!sostituto.isEditing()) {
+        if (sostituto.isEmpty() || !sostituto.canModify())
+            return false;
+        sostituto.edit();
+    }
+    type->setValue(QStringLiteral("0"));
+    return true;
+}
+
+QHash<QString, QStringList> labelYears(const QString &table)
+{
+    const QString t = table.toUpper();
+    const QStringList prev{previousYear};
+    if (t == u"TSS4_PROSPETTOSS4")
+        return {
+            // surtaxes of the year before, not withheld in the income year
+            {QStringLiteral("FIOSADDREGTRA_SS"), {previousYear, incomeYear}},
+            {QStringLiteral("FIOSADDCOMSALTRA_SS"), {previousYear, incomeYear}},
+            // balances of the year before
+            {QStringLiteral("FIOSSALIRPEF_SS"), prev},
+            {QStringLiteral("FIOSADDREG_SS"), prev},
+            {QStringLiteral("FIOSSALADDREG_SS"), prev},
+            {QStringLiteral("FIOSCEDSECCLOC_SS"), prev},
+        };
+    if (t == u"TPSX_PROSPETTOSX")
+        // the credit carried over from last year's return
+        return {{QStringLiteral("CRERISDICH_SX"), prev}};
+    return {};
+}
+
 const char *const noCloseText = "Non è possibile chiudere la finestra prima di aver salvato le modifiche";
 const char *const noPageChangeText = "Non è possibile cambiare schermata mentre si inseriscono o modificano i dati";
 const char *const missingSchoolCodeText =

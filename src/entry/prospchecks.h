@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,23 @@ QString dataPresentText(bool present); // "Sì" / "No"
 // Counters and section flags of the agent record, from the other sections.
 // Returns false when the agent section is empty (nothing recomputed).
 bool recomputeSostitutoFlags(SectionStore &store, ClientDataSet &sostituto);
+
+// "Tipo sostituto" of the notices domicile (LSOSPERSFISICA, "0" office,
+// "1" natural person): the columns the chosen type leaves out. No type
+// chosen leaves nothing out.
+QStringList tipoSostitutoHidden(const QString &type);
+// Applies the chosen type to the current record: while it is being edited
+// the columns left out are cleared, so no stale office or name is filed with
+// the other type. Returns the columns left out.
+QStringList applyTipoSostituto(ClientDataSet &sostituto);
+// Moving on to the signatory without a type means an office; the record
+// goes into edit for it, as if the user had chosen.
+bool defaultTipoSostituto(ClientDataSet &sostituto);
+
+// The years of each "%s" of a column's label, for the columns whose years
+// are not just the income year (balances of the year before); columns
+// absent take the income year for every "%s".
+QHash<QString, QStringList> labelYears(const QString &table);
 
 // Every check-box column of a new row starts at "0".
 void zeroFlags(ClientDataSet &ds, const QString &table);

@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFont>
+#include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
@@ -36,9 +38,10 @@ void SectionFrame::openTable(SectionStore &store, bool applySort)
     store.openCds(m_table, cdsMain);
     setAmountFormats(cdsMain);
     if (const CatalogueTable *t = TableCatalogue::instance().table(m_table)) {
+        const QHash<QString, QStringList> years = prosp::labelYears(m_table);
         for (const CatalogueColumn &c : t->columns)
             if (Field *f = cdsMain.findField(c.name)) {
-                f->setDisplayLabel(fillYearPlaceholders(c.label.isEmpty() ? c.name : c.label));
+                f->setDisplayLabel(fillYearPlaceholders(c.label.isEmpty() ? c.name : c.label, years.value(c.name)));
                 f->setVisible(!c.internal && !c.name.startsWith(QStringLiteral("IFIS"), Qt::CaseInsensitive));
             }
         if (applySort && !t->entrySort.isEmpty())
@@ -52,6 +55,7 @@ void SectionFrame::buildDetail(const QStringList &pageGroups)
 {
     FormBuildOptions opt;
     opt.store = sectionStore() ? sectionStore() : nullptr;
+    opt.labelYears = prosp::labelYears(m_table);
     if (pageGroups.isEmpty()) {
         FormBuilder::buildPage(tsDetail, m_table, cdsMain, opt);
     } else {
@@ -243,6 +247,66 @@ QStringList st4Months()
     return m;
 }
 
+// The agent's type for notices is a choice of two, not a tick: a radio
+// group in place of the check box, which shows only the fields of the
+// chosen type.
+void setupTipoSostituto(SectionFrame *f)
+{
+    const QString typeName = QStringLiteral("LSOSPERSFISICA");
+    // whichever editor the column's kind gave it
+    QWidget *cb = nullptr;
+    for (const char *prefix : {"ce", "cb", "de"})
+        if (!cb)
+            cb = f->findChild<QWidget *>(QString::fromLatin1(prefix) + typeName);
+    auto *form = cb && cb->parentWidget() ? qobject_cast<QFormLayout *>(cb->parentWidget()->layout()) : nullptr;
+    if (cb && form) {
+        int row = -1;
+        QFormLayout::ItemRole role;
+        form->getWidgetPosition(cb, &row, &role);
+        if (row >= 0) {
+            form->removeRow(row);
+            auto *rg = new DBRadioGroup(&f->cdsMain, typeName, QStringLiteral("Tipo sostituto"),
+                                        {QStringLiteral("Ufficio"), QStringLiteral("Persona fisica")},
+                                        {QStringLiteral("0"), QStringLiteral("1")});
+            form->insertRow(row, rg);
+        }
+    }
+    const QStringList typed{QStringLiteral("SSOSDOMNOTUFFICIO"), QStringLiteral("SSOSDOMNOTCOGNOME"),
+                            QStringLiteral("SSOSDOMNOTNOME")};
+    auto show = [f, typed](const QStringList &hidden) {
+        for (const QString &name : typed) {
+            auto *ed = f->findChild<QWidget *>(QStringLiteral("de") + name);
+            if (!ed)
+                continue;
+            const bool visible = !hidden.contains(name);
+            ed->setVisible(visible);
+            for (auto *label : f->findChildren<QLabel *>())
+                if (label->buddy() == ed)
+                    label->setVisible(visible);
+        }
+    };
+    auto refresh = [f, show, typeName] {
+        const Field *t = f->cdsMain.findField(typeName);
+        show(prosp::tipoSostitutoHidden(t && (!f->cdsMain.isEmpty() || f->cdsMain.isEditing()) ? t->asString() : QString()));
+    };
+    // Only the user's choice clears fields; a record shown or reloaded just
+    // shows its own type's fields.
+    QObject::connect(&f->cdsMain, &ClientDataSet::recordChanged, f, [f, show, refresh, typeName](int field) {
+        if (field >= 0 && field == f->cdsMain.fieldIndex(typeName))
+            show(prosp::applyTipoSostituto(f->cdsMain));
+        else if (field < 0)
+            refresh();
+    });
+    QObject::connect(&f->cdsMain, &ClientDataSet::scrolled, f, refresh);
+    QObject::connect(&f->cdsMain, &ClientDataSet::dataSetChanged, f, refresh);
+    refresh();
+    if (auto *tabs = qobject_cast<QTabWidget *>(f->pagesHost))
+        QObject::connect(tabs, &QTabWidget::currentChanged, f, [f, tabs](int index) {
+            if (tabs->tabText(index) == u"Rappresentante firmatario")
+                TfrJezBase::guarded([f] { prosp::defaultTipoSostituto(f->cdsMain); });
+        });
+}
+
 void setupSostituto(SectionWindow *w)
 {
     SectionFrame *f = w->frames().first();
@@ -254,6 +318,7 @@ void setupSostituto(SectionWindow *w)
     f->buildDetail({QStringLiteral("Dati Sostituto"), QStringLiteral("Domicilio notificazioni"),
                     QStringLiteral("Rappresentante firmatario"), QStringLiteral("Redazione/Firma"),
                     QStringLiteral("Impegno/Visto")});
+    setupTipoSostituto(f);
     auto insertRule = [f] { f->acInsert->setEnabled(f->cdsMain.canModify() && f->cdsMain.isEmpty() && !f->cdsMain.isEditing()); };
     QObject::connect(&f->cdsMain, &ClientDataSet::stateChanged, f, insertRule);
     QObject::connect(&f->cdsMain, &ClientDataSet::dataSetChanged, f, insertRule);

@@ -6,6 +6,7 @@
 #include "shell/info.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QCloseEvent>
@@ -34,6 +35,10 @@ private Q_SLOTS:
     void agentInsertOnlyWhenEmpty();
     void supplierDeleteQuestion();
     void completenessNoKeepsEditing();
+    void tipoSostituto_data();
+    void tipoSostituto();
+    void yearLabels_data();
+    void yearLabels();
 
 private:
     ScriptedMessageService m_msg;
@@ -221,6 +226,84 @@ void TstProspetti::completenessNoKeepsEditing()
     f->acPost->trigger();
     QVERIFY(shown.contains(QStringLiteral(" - Dato obbligatorio mancante: Mese di riferimento prospetto SV")));
     QCOMPARE(f->cdsMain.state(), DataSetState::Insert);
+    delete w;
+}
+
+void TstProspetti::tipoSostituto_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::newRow("persona fisica") << "1" << QStringList{"SSOSDOMNOTUFFICIO"};
+    QTest::newRow("ufficio") << "0" << QStringList{"SSOSDOMNOTCOGNOME", "SSOSDOMNOTNOME"};
+}
+
+// Choosing the type while editing clears the other type's fields and hides
+// them with their labels; the type's own fields keep what was typed.
+void TstProspetti::tipoSostituto()
+{
+    QFETCH(QString, type);
+    QFETCH(QStringList, hidden);
+    const QStringList typed{"SSOSDOMNOTUFFICIO", "SSOSDOMNOTCOGNOME", "SSOSDOMNOTNOME"};
+    MemoryStore store;
+    store.put("TSOS_DATOSOSTITUTO", 2024, [&](ClientDataSet &ds) {
+        ds.fieldByName("SSOSCODFIS")->setValue("80012345678");
+        for (const QString &n : typed)
+            ds.fieldByName(n)->setValue("X");
+    });
+    SectionWindow *w = createSectionWindow("TfmJexSostituto", &store);
+    ClientDataSet &ds = w->frames().first()->cdsMain;
+    QVERIFY(w->findChild<QWidget *>("rgLSOSPERSFISICA")); // a choice of two, not a code field
+    ds.edit();
+    ds.fieldByName("LSOSPERSFISICA")->setValue(type);
+    for (const QString &n : typed) {
+        const bool gone = hidden.contains(n);
+        QCOMPARE(ds.fieldByName(n)->isNull(), gone);
+        auto *ed = w->findChild<QWidget *>("de" + n);
+        QVERIFY(ed);
+        QCOMPARE(ed->isHidden(), gone);
+        for (auto *label : w->findChildren<QLabel *>())
+            if (label->buddy() == ed)
+                QCOMPARE(label->isHidden(), gone);
+    }
+    ds.cancel();
+    // Moving on to the signatory page without a type chooses the office.
+    auto *tabs = w->findChild<QTabWidget *>("pcDetail");
+    tabs->setCurrentIndex(2);
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Rappresentante firmatario"));
+    QCOMPARE(ds.fieldByName("LSOSPERSFISICA")->asString(), QStringLiteral("0"));
+    delete w;
+}
+
+void TstProspetti::yearLabels_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("SS year before, withheld in the income year") << "TfmJexProspSS" << "FIOSADDREGTRA_SS"
+                                                                 << "Addizionale regionale 2023 non trattenuta nel 2024";
+    QTest::newRow("SS balance of the year before") << "TfmJexProspSS" << "FIOSSALIRPEF_SS" << "Saldo IRPEF 2023";
+    QTest::newRow("SS advance of the income year") << "TfmJexProspSS" << "FIOSPRACCIRPEF_SS" << "Primo acconto IRPEF 2024";
+    QTest::newRow("SX credit of last year's return") << "TfmJexProspSX" << "CRERISDICH_SX"
+                                                    << "Credito risultante dalla dichiarazione relativa al 2023";
+}
+
+// Both the caption beside the editor and the field's label (lists, messages)
+// carry the right years.
+void TstProspetti::yearLabels()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, column);
+    QFETCH(QString, label);
+    MemoryStore store;
+    SectionWindow *w = createSectionWindow(window, &store);
+    QCOMPARE(w->frames().first()->cdsMain.fieldByName(column)->displayLabel(), label);
+    auto *ed = w->findChild<QWidget *>("de" + column);
+    QVERIFY(ed);
+    QString caption;
+    for (auto *l : w->findChildren<QLabel *>())
+        if (l->buddy() == ed)
+            caption = l->text();
+    QVERIFY2(caption.endsWith(label), qPrintable(caption));
     delete w;
 }
 
