@@ -4,6 +4,10 @@
 set -euo pipefail
 bin=/usr/lib/postgresql/15/bin
 port="${JEX770_PG_PORT:-5433}"
+# Take the first free port from there: another server may be listening.
+while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+  port=$((port + 1))
+done
 dir="$(mktemp -d /tmp/jex770-pg.XXXXXX)"
 run_as=()
 if [[ $(id -u) -eq 0 ]]; then
@@ -15,6 +19,7 @@ cleanup() {
   rm -rf "$dir"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 "${run_as[@]}" "$bin/initdb" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >/dev/null
 "${run_as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w \
   -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null

@@ -249,6 +249,7 @@ void ClientDataSet::loadFromBytes(const QByteArray &bytes, const QString &source
     close();
     m_fields.clear();
     m_fieldIndex.clear();
+    m_fieldExact.clear();
     const QString index = m_indexNames;
     m_indexFields.clear();
     m_indexNames.clear();

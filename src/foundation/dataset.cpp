@@ -420,6 +420,7 @@ void ClientDataSet::addField(const FieldDef &def)
     const int idx = int(m_fields.size());
     m_fields.push_back(std::make_unique<Field>(this, idx, def));
     m_fieldIndex.insert(key, idx);
+    m_fieldExact.insert(def.name, idx);
 }
 
 void ClientDataSet::addField(const QString &name, FieldType type, int size, int decimals,
@@ -454,6 +455,7 @@ void ClientDataSet::clearFields()
     close();
     m_fields.clear();
     m_fieldIndex.clear();
+    m_fieldExact.clear();
     m_indexFields.clear();
     m_indexNames.clear();
     m_filterExpr.reset();
@@ -483,6 +485,10 @@ Field *ClientDataSet::fieldByName(const QString &name) const
 
 int ClientDataSet::fieldIndex(const QString &name) const
 {
+    // Most callers spell the name as the structure does: skip the lower-casing.
+    const auto exact = m_fieldExact.constFind(name);
+    if (exact != m_fieldExact.constEnd())
+        return *exact;
     return m_fieldIndex.value(name.toLower(), -1);
 }
 

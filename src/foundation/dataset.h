@@ -319,6 +319,7 @@ private:
 
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name -> index
+    QHash<QString, int> m_fieldExact; // name as defined -> index (the usual lookup)
     std::vector<std::unique_ptr<Record>> m_records; // natural order
     std::vector<std::unique_ptr<Record>> m_deleted;
     QVector<Record *> m_view;

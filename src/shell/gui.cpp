@@ -22,7 +22,11 @@ int runGui(const QString &openItem)
     // the main window, then the search window.
     TdmJexAttivazioni::instance();
     TfmJexMain::f24epProvider = [] {
-        const QVariant v = dmZptParams().ParamValue(QStringLiteral("IPACOF24EP"));
+        // The first activation fixes the fiscal year of this edition and
+        // loads its payroll parameters before the F24 caption is decided.
+        zptAnnoFinanziario().SetAnno(QStringLiteral("2024").toInt() - 1969);
+        dmZptParams().SetAnnoFinanziario(zptAnnoFinanziario().Id);
+        const QVariant v = dmZptParams().ParamField(QStringLiteral("IPACOF24EP"));
         return !(v.isValid() && !v.isNull() && v.toInt() == 0);
     };
     TfmJexMain main;
