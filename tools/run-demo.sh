@@ -20,13 +20,13 @@ for cmd in "show TCUD_DATICUD --program jey" "show TSOS_DATOSOSTITUTO"; do
   name="${cmd// /_}"
   "$jex" $cmd > "$out/$name.csv" 2>&1 && echo "  $out/$name.csv" || true
 done
-if "$jex" --help | grep -q "import-f24"; then
+if "$jex" --help | grep -q "^  import-f24"; then
   "$jex" import-f24 | tee "$out/import-f24.txt" || true
 fi
-if "$jex" --help | grep -q "telematic"; then
+if "$jex" --help | grep -q "^  telematic "; then
   "$jex" telematic --yes --out "$out/77025" && echo "  file telematico: $out/77025" || true
 fi
-if "$jex" --help | grep -q "print ITEM"; then
+if "$jex" --help | grep -q "^  print "; then
   for item in xafStpFront axfST axfSV axfSX axfSY axfSS axfDI; do
     "$jex" print "$item" --out "$out/$item.pdf" >/dev/null 2>&1 && echo "  $out/$item.pdf" || true
   done
