@@ -322,6 +322,8 @@ void setupSostituto(SectionWindow *w)
     auto insertRule = [f] { f->acInsert->setEnabled(f->cdsMain.canModify() && f->cdsMain.isEmpty() && !f->cdsMain.isEditing()); };
     QObject::connect(&f->cdsMain, &ClientDataSet::stateChanged, f, insertRule);
     QObject::connect(&f->cdsMain, &ClientDataSet::dataSetChanged, f, insertRule);
+    // The base frame re-enables its actions on every move: the rule follows it.
+    QObject::connect(&f->cdsMain, &ClientDataSet::scrolled, f, insertRule);
     insertRule();
     f->cdsMain.events.beforeInsert = [cert](ClientDataSet &ds) {
         if (!ds.isEmpty())

@@ -102,6 +102,11 @@ void FormBuilder::buildPage(QWidget *page, const QString &tableName, ClientDataS
         }
         auto *label = new QLabel(caption, host);
         label->setWordWrap(true);
+        // A wrapped label in a form layout gets the height of one line unless
+        // it is told its own: fix the width and ask the height for it.
+        constexpr int labelWidth = 300;
+        label->setFixedWidth(labelWidth);
+        label->setMinimumHeight(label->heightForWidth(labelWidth));
         label->setBuddy(editor);
         form->addRow(label, editor);
     }
