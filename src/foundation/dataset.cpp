@@ -624,26 +624,11 @@ void ClientDataSet::setFieldValue(int index, const QVariant &storage)
     notifyRecord(index);
 }
 
-void ClientDataSet::append()
-{
-    checkActive();
-    if (m_readOnly)
-        throw EQxError(QStringLiteral("Dataset in sola lettura"));
-    checkBrowseMode();
-    fire(events.beforeInsert);
-    fire(events.beforeScroll);
-    m_buffer = emptyValues();
-    m_appending = true;
-    m_insertBefore = -1;
-    m_state = DataSetState::Insert;
-    notifyState();
-    fire(events.onNewRecord);
-    notifyRecord(-1);
-    fire(events.afterInsert);
-    fire(events.afterScroll);
-}
+void ClientDataSet::append() { beginInsert(true); }
 
-void ClientDataSet::insert()
+void ClientDataSet::insert() { beginInsert(false); }
+
+void ClientDataSet::beginInsert(bool appending)
 {
     checkActive();
     if (m_readOnly)
@@ -652,8 +637,8 @@ void ClientDataSet::insert()
     fire(events.beforeInsert);
     fire(events.beforeScroll);
     m_buffer = emptyValues();
-    m_appending = false;
-    m_insertBefore = m_pos;
+    m_appending = appending;
+    m_insertBefore = appending ? -1 : m_pos; // insert() goes before the current record
     m_state = DataSetState::Insert;
     notifyState();
     fire(events.onNewRecord);

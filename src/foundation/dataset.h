@@ -295,6 +295,7 @@ private:
         int seq = 0; // natural order
     };
 
+    void beginInsert(bool appending);
     Record *currentRecord() const;
     QVector<QVariant> *currentBuffer();
     const QVector<QVariant> *currentBufferConst() const;
