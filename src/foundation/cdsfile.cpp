@@ -276,21 +276,7 @@ void ClientDataSet::loadFromBytes(const QByteArray &bytes, const QString &source
             m_filtered = false;
         }
     }
-    // open() with the records already in place
-    fire(events.beforeOpen);
-    if (!m_indexNames.isEmpty())
-        setIndexFieldNames(m_indexNames);
-    m_state = DataSetState::Browse;
-    for (auto &r : m_records)
-        runCalcFields(r.get());
-    rebuildView();
-    m_pos = -2;
-    setPos(m_view.isEmpty() ? -1 : 0);
-    m_bof = true;
-    m_eof = m_view.isEmpty();
-    notifyState();
-    notifyReset();
-    fire(events.afterOpen);
+    open();
 }
 
 void ClientDataSet::saveToFile(const QString &path) const

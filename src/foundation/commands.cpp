@@ -1,6 +1,14 @@
 #include "commands.h"
 
+#include <cstdio>
+
 namespace jex {
+
+void commandOutput(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
 
 CommandRegistry &CommandRegistry::instance()
 {

@@ -30,6 +30,9 @@ struct Command
     bool needsStartup = true; // runs the program's start-up first
 };
 
+// Writes a command's result on standard output at once (UTF-8).
+void commandOutput(const QString &text);
+
 class CommandRegistry
 {
 public:

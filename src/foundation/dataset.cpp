@@ -527,8 +527,14 @@ void ClientDataSet::open()
     if (!m_indexNames.isEmpty())
         setIndexFieldNames(m_indexNames);
     m_state = DataSetState::Browse;
+    // Records placed before opening (a loaded file) get their calculated fields.
+    for (auto &r : m_records)
+        runCalcFields(r.get());
     rebuildView();
+    m_pos = -2;
     setPos(m_view.isEmpty() ? -1 : 0);
+    m_bof = true;
+    m_eof = m_view.isEmpty();
     notifyState();
     notifyReset();
     fire(events.afterOpen);

@@ -7,12 +7,6 @@
 namespace jex {
 namespace {
 
-void out(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
 const bool registered = [] {
     Command connect;
     connect.name = QStringLiteral("connect");
@@ -20,7 +14,7 @@ const bool registered = [] {
     connect.description = QStringLiteral("Apre il database come all'avvio del programma (controlli e manutenzione) e dice se è connesso.");
     connect.run = [](const CommandArgs &) {
         TdmZptConnessione &c = AppContext::instance().connection();
-        out(QStringLiteral("Connesso al database %1 (versione %2).\n")
+        commandOutput(QStringLiteral("Connesso al database %1 (versione %2).\n")
                 .arg(c.xqoMain.url().display(), c.xqoMain.storedVersion()));
         return 0;
     };
@@ -36,7 +30,7 @@ const bool registered = [] {
     compile.needsStartup = false;
     compile.run = [](const CommandArgs &a) {
         if (a.positional.size() < 2) {
-            out(QStringLiteral("Uso: compile-queries OUT.xml FRAMMENTO.xml...\n"));
+            commandOutput(QStringLiteral("Uso: compile-queries OUT.xml FRAMMENTO.xml...\n"));
             return 2;
         }
         TQmrQueryText merged;
@@ -61,7 +55,7 @@ const bool registered = [] {
         merged.saveToFile(a.positional[0]);
         TQmrQueryText compiled;
         compiled.CompileQueryFile(a.positional[0], true);
-        out(QStringLiteral("%1 testi SQL compilati.\n").arg(compiled.recordCount()));
+        commandOutput(QStringLiteral("%1 testi SQL compilati.\n").arg(compiled.recordCount()));
         return 0;
     };
     CommandRegistry::instance().add(compile);

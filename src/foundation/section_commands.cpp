@@ -418,12 +418,6 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
 
 namespace {
 
-void out(const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
-
 void err(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stderr);
@@ -478,7 +472,7 @@ const bool registered = [] {
             return 2;
         ClientDataSet ds;
         service.OpenCds(ds, a.positional[0]);
-        out(formatSection(ds, fmt == u"json" ? SectionFormat::Json : SectionFormat::Csv));
+        commandOutput(formatSection(ds, fmt == u"json" ? SectionFormat::Json : SectionFormat::Csv));
         return 0;
     };
     CommandRegistry::instance().add(show);
@@ -504,7 +498,7 @@ const bool registered = [] {
             const SectionLoadResult r = loadSection(service, *t, a.positional[1], a.has(QStringLiteral("--replace")));
             for (const QString &w : r.warnings)
                 err(QStringLiteral("Avviso: %1\n").arg(w));
-            out(QStringLiteral("%1: %2 righe caricate%3.\n")
+            commandOutput(QStringLiteral("%1: %2 righe caricate%3.\n")
                     .arg(t->name).arg(r.rows)
                     .arg(a.has(QStringLiteral("--replace")) ? QStringLiteral(", %1 sostituite").arg(r.removed) : QString()));
         } catch (const EQxError &e) {
@@ -528,7 +522,7 @@ const bool registered = [] {
         service.SetConnection(&AppContext::instance().connection().xqoMain);
         service.SetShowWait(false);
         service.ExportCds(QStringLiteral("jex"), service.Anno, a.positional[0], 0);
-        out(QStringLiteral("Tabelle esportate in %1.\n").arg(a.positional[0]));
+        commandOutput(QStringLiteral("Tabelle esportate in %1.\n").arg(a.positional[0]));
         return 0;
     };
     CommandRegistry::instance().add(exp);

@@ -13,12 +13,6 @@
 namespace jex {
 namespace {
 
-void out(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
 const bool registered = [] {
     Command print;
     print.name = QStringLiteral("print");
@@ -31,7 +25,7 @@ const bool registered = [] {
     print.needsStartup = false;
     print.run = [](const CommandArgs &a) {
         if (a.positional.isEmpty()) {
-            out(QStringLiteral("Uso: print VOCE [--out FILE.pdf] [--data CARTELLA]\n"));
+            commandOutput(QStringLiteral("Uso: print VOCE [--out FILE.pdf] [--data CARTELLA]\n"));
             return 2;
         }
         const QString item = a.positional.first();
@@ -52,17 +46,17 @@ const bool registered = [] {
             const QString path = a.value(QStringLiteral("--out"), Paths::printsDir() + p.fileName);
             try {
                 if (!p.run(path)) {
-                    out(QStringLiteral("Nessun file prodotto.\n"));
+                    commandOutput(QStringLiteral("Nessun file prodotto.\n"));
                     return 1;
                 }
             } catch (const std::exception &e) {
                 messages().error(errorText(e));
                 return 1;
             }
-            out(QStringLiteral("File generato: %1\n").arg(path));
+            commandOutput(QStringLiteral("File generato: %1\n").arg(path));
             return 0;
         }
-        out(QStringLiteral("Voce di stampa sconosciuta: %1\n").arg(item));
+        commandOutput(QStringLiteral("Voce di stampa sconosciuta: %1\n").arg(item));
         return 2;
     };
     CommandRegistry::instance().add(print);
@@ -77,15 +71,15 @@ const bool registered = [] {
     make.needsStartup = false;
     make.run = [](const CommandArgs &a) {
         if (a.positional.size() != 2) {
-            out(QStringLiteral("Uso: make-print-templates DESCRIZIONE.xml CARTELLA\n"));
+            commandOutput(QStringLiteral("Uso: make-print-templates DESCRIZIONE.xml CARTELLA\n"));
             return 2;
         }
         try {
             const QStringList files = makePrintTemplates(a.positional[0], a.positional[1]);
-            out(QStringLiteral("%1 modelli scritti in %2\n").arg(files.size()).arg(a.positional[1]));
+            commandOutput(QStringLiteral("%1 modelli scritti in %2\n").arg(files.size()).arg(a.positional[1]));
             return 0;
         } catch (const std::exception &e) {
-            out(errorText(e) + QLatin1Char('\n'));
+            commandOutput(errorText(e) + QLatin1Char('\n'));
             return 1;
         }
     };

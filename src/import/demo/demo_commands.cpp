@@ -15,18 +15,12 @@
 namespace jex::demo {
 namespace {
 
-void out(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
 int runInit(const CommandArgs &a)
 {
     bool ok = true;
     const int employees = a.value(QStringLiteral("--employees"), QStringLiteral("40")).toInt(&ok);
     if (!ok || employees < 1 || employees > 100000) {
-        out(QStringLiteral("Numero di dipendenti non valido: %1\n").arg(a.value(QStringLiteral("--employees"))));
+        commandOutput(QStringLiteral("Numero di dipendenti non valido: %1\n").arg(a.value(QStringLiteral("--employees"))));
         return 2;
     }
     AppContext &ctx = AppContext::instance();
@@ -34,7 +28,7 @@ int runInit(const CommandArgs &a)
         return 1;
     TQxSQLConnection &conn = ctx.connection().xqoMain;
     ensureYears(conn);
-    out(QStringLiteral("Database pronto: %1\n").arg(conn.url().display()));
+    commandOutput(QStringLiteral("Database pronto: %1\n").arg(conn.url().display()));
     if (!a.has(QStringLiteral("--demo")))
         return 0;
 
@@ -62,17 +56,17 @@ int runInit(const CommandArgs &a)
                 conn.rollback();
             throw;
         }
-        out(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
+        commandOutput(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
                 .arg(school.seat.denom, school.seat.codFis)
                 .arg(school.employees)
                 .arg(school.selfEmployed));
         return 0;
     }
     case InitResult::AlreadyPresent:
-        out(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
+        commandOutput(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
         return 0;
     case InitResult::OtherSchool:
-        out(QStringLiteral("Il database contiene già i dati di un'altra scuola: la scuola dimostrativa non è stata creata.\n"));
+        commandOutput(QStringLiteral("Il database contiene già i dati di un'altra scuola: la scuola dimostrativa non è stata creata.\n"));
         return 1;
     }
     return 1;
