@@ -12,7 +12,32 @@ import xml.etree.ElementTree as ET
 from xml.dom import minidom
 
 CAT = ET.parse('data/USR/YR2024/Res/Catalogo/jex.xml').getroot()
-TABLES = {t.get('name'): [(c.get('name'), c.get('type'), c.get('label') or c.get('name'))
+# Printed labels for columns whose entry frame shows none.
+PRINT_LABELS = {
+    'CRERITLAVDIPASSASSFIS_SX': 'Credito ritenute lavoro dipendente e assistenza fiscale',
+    'CRERITLAVAUTPROVRDIV_SX': 'Credito ritenute lavoro autonomo, provvigioni e redditi diversi',
+    'CRESCARITCAP34_SX': 'Rigo SX34 colonna 2',
+    'FQUADROSYRIT1_SS': 'Ritenute art. 25 D.L. n. 78/2010 (quadro SY, sezione III)',
+    'FQUADROSYRIT2_SS': 'Ritenute del quadro SY, sezione IV',
+}
+# Years of the "%s" placeholders, as the entry frames fill them: balances of
+# the year before take 2023, everything else the income year 2024.
+LABEL_YEARS = {
+    'CRERISDICH_SX': ['2023'], 'FIOSSALIRPEF_SS': ['2023'], 'FIOSADDREG_SS': ['2023'],
+    'FIOSSALADDREG_SS': ['2023'], 'FIOSCEDSECCLOC_SS': ['2023'],
+    'FIOSADDREGTRA_SS': ['2023', '2024'], 'FIOSADDCOMSALTRA_SS': ['2023', '2024'],
+}
+
+
+def print_label(column):
+    name = column.get('name')
+    label = column.get('label') or PRINT_LABELS.get(name) or name
+    for year in LABEL_YEARS.get(name, []) + ['2024'] * label.count('%s'):
+        label = label.replace('%s', year, 1)
+    return label.replace('\r\n', ' ').replace('\n', ' ')
+
+
+TABLES = {t.get('name'): [(c.get('name'), c.get('type'), print_label(c))
                           for c in t.findall('column')] for t in CAT.findall('table')}
 COORD = 'data/USR/YR2024/Res/CoordStp/'
 W, H = 595, 842
@@ -114,15 +139,16 @@ def row_table(doc, conf, title, table, first_names, following, rows, top, fields
     lines = max(c[3] for c in cells) + 1
     step = 9 + 13 * lines
     corr = correction or (lambda r: 0)
+    # Column labels above the first row, one label line for each line of
+    # cells, so that no label runs into a box that holds a value.
+    for name, t, lab, line, x, w in cells:
+        text(p, x + 1, top - 2 - (lines - 1 - line) * 5, lab[:int(w / 2.2)], 4)
     for r in range(rows):
         y = top + r * step + corr(r)
         box(p, LEFT, y, RIGHT - LEFT, step - 3, fill='0.97')
         text(p, LEFT + 3, y + 10, str(r + 1), 7, True)
         for name, t, lab, line, x, w in cells:
-            yy = y + line * 13
-            if r == 0:
-                text(p, x + 1, yy - 1.5, lab[:int(w / 2.6)], 3.5)
-            box(p, x + 1, yy + 1, w - 2, 11)
+            box(p, x + 1, y + line * 13 + 1, w - 2, 11)
     # Coordinates: the first row of a page by its own sections, the others by
     # the row section with a vertical step.
     def base(name, t, line, x, w):
@@ -459,22 +485,23 @@ def main():
     p = doc.page('QUADRO SY - Sezioni I, II e III')
     header(p, 'QUADRO SY - Somme liquidate a seguito di pignoramento e somme corrisposte')
     def sy_block(p, cds, title, caption, first, following, fields, rows, top, per_line=5):
-        text(p, LEFT, top - 14, title, 8, True)
-        text(p, 420, top - 14, 'Eventi eccezionali', 5)
-        box(p, 480, top - 24, 30, 12)
-        pg = ET.SubElement(conf, 'Page', Name=caption, Template='0')
-        s = ET.SubElement(pg, 'Section', Name=cds, Repeat='')
-        add_edit(s, 'LPSYEVENTIECC', 'SP', 'taLeftJustify', [rect(top - 15, 484)])
         cells = grid(fields, per_line)
         lines = max(c[3] for c in cells) + 1
         step = 9 + 13 * lines
+        labels = lines * 5 + 2  # the column labels above the first row
+        text(p, LEFT, top - labels - 6, title, 8, True)
+        text(p, 420, top - labels - 6, 'Eventi eccezionali', 5)
+        box(p, 480, top - labels - 16, 30, 12)
+        pg = ET.SubElement(conf, 'Page', Name=caption, Template='0')
+        s = ET.SubElement(pg, 'Section', Name=cds, Repeat='')
+        add_edit(s, 'LPSYEVENTIECC', 'SP', 'taLeftJustify', [rect(top - labels - 7, 484)])
+        for name, t, lab, line, x, w in cells:
+            text(p, x + 1, top - 2 - (lines - 1 - line) * 5, lab[:int(w / 2.2)], 4)
         for r in range(rows):
             y = top + r * step
             box(p, LEFT, y, RIGHT - LEFT, step - 3, fill='0.97')
             text(p, LEFT + 3, y + 10, str(r + 1), 7, True)
             for name, t, lab, line, x, w in cells:
-                if r == 0:
-                    text(p, x + 1, y + line * 13 - 1.5, lab[:int(w / 2.6)], 3.5)
                 box(p, x + 1, y + line * 13 + 1, w - 2, 11)
         for nm, first_row, mn, mx, shift in ((first, 1, 1, 0, 0), (following, 0, 0, rows - 2, 1)):
             pg = ET.SubElement(conf, 'Page', Name=nm, Template='0')
@@ -485,7 +512,7 @@ def main():
                 add_edit(s, name, typ, 'taRightJustify' if right else 'taLeftJustify',
                          [rect(top + shift * step + line * 13 + 10, int(x + w - 4 if right else x + 3),
                                vOffset=step if shift else 0, minIndex=mn, maxIndex=mx)])
-        return top + rows * step + 30
+        return top + rows * step + 42
     y = sy_block(p, 'cdsSY2', 'Sezione II - Somme corrisposte al creditore procedente', 'SYC2', 'SYII', 'SYNII',
                  cols('TPSY2_PROSPETTOSY2', skip=('SSOE7CODICE', 'LPSYEVENTIECC')), 5, 140, per_line=6)
     y = sy_block(p, 'cdsSY', 'Sezione I - Somme liquidate a seguito di pignoramento presso terzi', 'SYC', 'SYI',
@@ -525,9 +552,11 @@ def main():
         if len(head) > 5:
             text(p, hx, 57, 'Anno di stampa', 7)
             add_edit(s, head[5], 'SP', 'taLeftJustify', [rect(57, hx + 50, height=9)])
-        box(p, 59, top - 22, width, 18, fill='0.85')
+        # The column band ends where the rule above the first row runs
+        # (12 points above the rows' base line), so no row touches it.
+        box(p, 59, top - 30, width, 18, fill='0.85')
         for label, x, right in columns:
-            text(p, x - (len(label) * 3.3 if right else 0), top - 10, label, 6, True)
+            text(p, x - (len(label) * 3.3 if right else 0), top - 18, label, 6, True)
         for sec, fields in sections:
             s = ET.SubElement(pg, 'Section', Name=sec, Repeat='')
             for name, x, right, typ in fields:
@@ -562,8 +591,8 @@ def main():
             ('cdsTotali', [('sTotCaption', 62, False, 'SP'), amt('fTotComparrDetr', 390),
                            amt('fTotComparrNoDetr', 465), amt('fTotRitOperate', 535)])], 190, 17)
     irpef = [('FFIS7REDDDETR', 'Redditi'), ('FFIS7IMPOLORDA', 'Imposta lorda'), ('FFIS7RITIRPEF', 'Ritenute IRPEF'),
-             ('FFIS7ADDREGIRPEF', 'Add. regionale'), ('FFIS7ADDCOMACC', 'Add. com. acconto'),
-             ('FFIS7ADDCOMSA', 'Add. com. saldo'), ('FFIS7ADDCOMIRPEFACC', 'Add. com. acc. succ.')]
+             ('FFIS7ADDREGIRPEF', 'Add. regionale'), ('FFIS7ADDCOMACC', 'Add.com. acc.'),
+             ('FFIS7ADDCOMSA', 'Add.com. saldo'), ('FFIS7ADDCOMIRPEFACC', 'Acc. anno succ.')]
     tots = ['fTotReddDetr', 'fTotImpoLorda', 'FTOTRITIRPEF', 'fTotAddRegIRPEF', 'fTotAddComAcc', 'fTotAddComSa',
             'fTotADDCOMIRPEFACC']
     xs = [370 + 62 * i for i in range(7)]

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace jex {
@@ -277,7 +278,10 @@ void TdmJexPDF::AddTemplatePage(int templatePage, bool dropFirst)
     m_pdf->Check(m_pdf->SelectPage(m_pdf->PageCount()), {});
     const double size = m_pdf->TextSize();
     m_pdf->Check(m_pdf->SetTextSize(7), {});
-    m_pdf->Check(m_pdf->DrawRotatedText(10, 747, 90, creditLine()), {});
+    // Top 747 on a portrait A4 page; a landscape page is 595 points high, so
+    // the line keeps the same distance from the bottom edge there.
+    const double creditTop = std::min(747.0, m_pdf->PageHeight() - 95);
+    m_pdf->Check(m_pdf->DrawRotatedText(10, creditTop, 90, creditLine()), {});
     m_pdf->SetTextSize(size);
 }
 

@@ -46,7 +46,12 @@ const bool registered = [] {
             const QString path = a.value(QStringLiteral("--out"), Paths::printsDir() + p.fileName);
             try {
                 if (!p.run(path)) {
-                    commandOutput(QStringLiteral("Nessun file prodotto.\n"));
+                    // The SS rows exist only after a run of the telematic file.
+                    if (p.item.compare(QLatin1String("axfSS"), Qt::CaseInsensitive) == 0)
+                        commandOutput(QStringLiteral("Nessun file prodotto: il prospetto SS viene calcolato durante la "
+                                                     "creazione del file telematico (jex770 telematic).\n"));
+                    else
+                        commandOutput(QStringLiteral("Nessun file prodotto.\n"));
                     return 1;
                 }
             } catch (const std::exception &e) {

@@ -445,6 +445,14 @@ void TdmJexProspSTPDF::reportHeaderPage(const QString &pageName, const QString &
     AddTemplatePage(1);
     PrintSection(pageName, headerSection, 1);
     pageLog << QStringLiteral("1:%1").arg(pageLog.size() + 1, 2, 10, QLatin1Char('0'));
+    // Every page of a report is a copy of the same template page: the page
+    // number is written on each copy.
+    TWqpPdf *out = pdf();
+    const double size = out->TextSize();
+    out->SetTextSize(6);
+    out->QxDrawText(out->PageWidth() - 40, out->PageHeight() - 20, QStringLiteral("pag. %1").arg(pageLog.size()), 0,
+                    TextAlign::Right);
+    out->SetTextSize(size);
     m_row = 0;
 }
 

@@ -52,6 +52,7 @@ QStringList makePrintTemplates(const QString &descriptionPath, const QString &ou
                                            PdfEncodingFactory::GlobalWinAnsiEncodingInstance(),
                                            PdfFontCache::eFontCreationFlags_AutoSelectBase14, false);
             int number = 0;
+            const int pageCount = d.elementsByTagName(QStringLiteral("page")).count();
             for (QDomElement p = d.firstChildElement(QStringLiteral("page")); !p.isNull();
                  p = p.nextSiblingElement(QStringLiteral("page"))) {
                 ++number;
@@ -85,8 +86,13 @@ QStringList makePrintTemplates(const QString &descriptionPath, const QString &ou
                 }
                 regular->SetFontSize(6);
                 painter.SetFont(regular);
-                const QString foot = QStringLiteral("%1 - pag. %2").arg(p.attribute(QStringLiteral("title"))).arg(number);
-                painter.DrawText(width - 40 - regular->GetFontMetrics()->StringWidth(foot.toLatin1().constData()),
+                // A one-page template is a report page, copied once per
+                // printed page: the report writes its own page numbers
+                // after the title.
+                const bool single = pageCount == 1;
+                const QString foot = single ? p.attribute(QStringLiteral("title"))
+                                            : QStringLiteral("%1 - pag. %2").arg(p.attribute(QStringLiteral("title"))).arg(number);
+                painter.DrawText(width - (single ? 70 : 40) - regular->GetFontMetrics()->StringWidth(foot.toLatin1().constData()),
                                  20, pdfText(foot));
                 painter.FinishPage();
             }

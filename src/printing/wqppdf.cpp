@@ -240,6 +240,11 @@ double TWqpPdf::pageHeight(int page) const
     return box.GetHeight();
 }
 
+double TWqpPdf::PageWidth() const
+{
+    return m_page > 0 ? selectedDoc()->GetPage(m_page - 1)->GetMediaBox().GetWidth() : 0;
+}
+
 double TWqpPdf::TextWidth(const QString &text) const
 {
     auto *self = const_cast<TWqpPdf *>(this);

@@ -60,6 +60,9 @@ public:
 
     // Width of a text in the current size, without character spacing.
     double TextWidth(const QString &text) const;
+    // Size of the selected page, in points.
+    double PageWidth() const;
+    double PageHeight() const { return m_page > 0 ? pageHeight(m_page) : 0; }
 
 private:
     PoDoFo::PdfMemDocument *doc(int id) const;

@@ -9,8 +9,10 @@
 #include "foundation/params.h"
 #include "foundation/sqlconnection.h"
 #include "import/demo/codicefiscale.h"
+#include "import/demo/demorecipients.h"
 #include "import/demo/demoschool.h"
 #include "import/jeximport.h"
+#include "telematic/memorystore.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -103,6 +105,53 @@ private Q_SLOTS:
             QVERIFY2(a.table(t).saveToBytes() == b.table(t).saveToBytes(), qPrintable(t));
         QCOMPARE(a.seat.codFis, c.seat.codFis);
         QVERIFY(a.table(QStringLiteral("TCUD_DATICUD")).saveToBytes() != c.table(QStringLiteral("TCUD_DATICUD")).saveToBytes());
+    }
+
+    // The return's recipients come from the certifications: employees and
+    // self-employed apart, amounts and flags carried over, a second run
+    // leaving everything as it is.
+    void recipientsFollowTheCertifications()
+    {
+        DemoSchool s;
+        generate(s, 20, catalogueFactory());
+        MemorySectionStore store;
+        seedRecipientsDemo(s, store.access());
+        ClientDataSet &dip = store.table(QStringLiteral("TDIP7_ANAGRFISCALI"));
+        ClientDataSet &aut = store.table(QStringLiteral("TDAU7_DATIAUTONOM"));
+        QCOMPARE(dip.recordCount(), s.employees);
+        QCOMPARE(aut.recordCount(), s.selfEmployed);
+
+        ClientDataSet &cud = s.table(QStringLiteral("TCUD_DATICUD"));
+        QVERIFY(cud.locate(QStringLiteral("SCUDCODFIS"), dip.fieldByName(QStringLiteral("SDIP7CODFIS"))->value()));
+        QCOMPARE(dip.fieldByName(QStringLiteral("SDIP7COGNOME"))->asString(), cud.fieldByName(QStringLiteral("SCUDCOGNOME"))->asString());
+        QCOMPARE(dip.fieldByName(QStringLiteral("FFIS7REDDDETR"))->asMoney(), cud.fieldByName(QStringLiteral("FCUDREDDDETR"))->asMoney());
+        QCOMPARE(dip.fieldByName(QStringLiteral("FFIS7RITIRPEF"))->asMoney(), cud.fieldByName(QStringLiteral("FCUDRITIRPEF"))->asMoney());
+        QCOMPARE(dip.fieldByName(QStringLiteral("SDIP7GRUPPOANA"))->asString(), QStringLiteral("D"));
+        QCOMPARE(aut.fieldByName(QStringLiteral("SDAU7GRUPPOANA"))->asString(), QStringLiteral("A"));
+
+        ClientDataSet &inpdap = store.table(QStringLiteral("TINP7_INPDAP"));
+        QCOMPARE(inpdap.recordCount(), s.table(QStringLiteral("TCUDN_INPDAP")).recordCount());
+        QCOMPARE(inpdap.fieldByName(QStringLiteral("IINPDAP7ANNORIF"))->asInteger(), 2024);
+        QVERIFY(inpdap.fieldByName(QStringLiteral("FINPDAP7_DMA_IMPPENS"))->asMoney() > 0);
+        QVERIFY(!inpdap.fieldByName(QStringLiteral("SDIP7CODFIS"))->asString().isEmpty());
+
+        ClientDataSet &inps = store.table(QStringLiteral("TINPS7_INPS"));
+        QCOMPARE(inps.recordCount(), s.table(QStringLiteral("TCUDI_INPS")).recordCount());
+        if (!inps.isEmpty())
+            QVERIFY(inps.fieldByName(QStringLiteral("lInps7EnteInps"))->asInteger() == 1);
+
+        ClientDataSet &sums = store.table(QStringLiteral("TDSE7_SOMMEEROGATE"));
+        QCOMPARE(sums.recordCount(), s.selfEmployed);
+        QCOMPARE(sums.fieldByName(QStringLiteral("SCAUCODICE"))->asString(), QStringLiteral("A"));
+        QVERIFY(aut.locate(QStringLiteral("SDAU7CODFIS"), sums.fieldByName(QStringLiteral("SDAU7CODFIS"))->value()));
+
+        QVERIFY(store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount() > 0);
+
+        const QByteArray before = dip.saveToBytes();
+        const int taxed = store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount();
+        seedRecipientsDemo(s, store.access());
+        QVERIFY(dip.saveToBytes() == before);
+        QCOMPARE(store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount(), taxed);
     }
 
     void certificationsAreConsistent()

@@ -362,6 +362,10 @@ private Q_SLOTS:
         QVERIFY(pages[1].contains(QStringLiteral("Totale")));
         QVERIFY(!pages[0].contains(QStringLiteral("Totale")));
         QVERIFY(pages[1].contains(QStringLiteral("2001,00"))); // both INPS rows summed
+        // each copy of the one-page template carries its own page number
+        QVERIFY(pages[0].contains(QStringLiteral("pag. 1")));
+        QVERIFY(pages[1].contains(QStringLiteral("pag. 2")));
+        QVERIFY(!pages[1].contains(QStringLiteral("pag. 1")));
         QVERIFY(pages[0].contains(QStringLiteral("SAN NICOLÒ")));
     }
 

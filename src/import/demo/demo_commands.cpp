@@ -1,5 +1,6 @@
 // jex770 init [--demo] [--employees N]
 
+#include "demorecipients.h"
 #include "demoschool.h"
 
 #include "foundation/appcontext.h"
@@ -39,9 +40,10 @@ int runInit(const CommandArgs &a)
     DemoSchool school;
     switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
     case InitResult::Created: {
-        // The payroll archive of F24 payments, and the summary tables the
-        // payments do not fill (SX, SY, DI, an extinct agent), so that every
-        // function of the program has data to work on.
+        // The payroll archive of F24 payments, the summary tables the
+        // payments do not fill (SX, SY, DI, an extinct agent) and the
+        // recipients' records, so that every function of the program has
+        // data to work on.
         const bool own = conn.startTransaction();
         try {
             seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
@@ -49,6 +51,7 @@ int runInit(const CommandArgs &a)
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);
             seedTelematicDemo(jexService);
+            seedRecipientsDemo(school, dbcdsAccess(jexService));
             if (own)
                 conn.commit();
         } catch (...) {
