@@ -305,7 +305,14 @@ def main():
             if kind == 'section':
                 if col % 2:
                     y += STEP
+                first = sec is None
                 sec = ET.SubElement(front, 'Section', Name=a, Page=str(section_page))
+                if first:
+                    # The agent's codice fiscale in the page header, as on every
+                    # page of the form.
+                    e = ET.SubElement(sec, 'Edit', Name='SSOSCODFIS', Alignment='taLeftJustify', Type='X',
+                                      Page='0', Space='2.2')
+                    ET.SubElement(e, 'PrintRect', Top='53', Left='336', Height='10')
                 box(p, LEFT, y, RIGHT - LEFT, 13, fill='0.85')
                 text(p, LEFT + 4, y + 9.5, a, 8, True)
                 y += 19
