@@ -89,6 +89,26 @@ QString FormatField(const QString &value, int w, const QString &format, const QS
     }
     if (f == u"ND")
         return AllTrim(value).isEmpty() ? PadL(kZero, w) : PadL(value, w);
+    if (f == u"VP") {
+        // An amount in euro and cents: decimal comma, always two decimals.
+        // A zero amount is left out of the record like an empty one.
+        const QString t = AllTrim(value);
+        if (t.isEmpty())
+            return {};
+        bool ok = false;
+        const double d = QString(t).replace(u',', u'.').toDouble(&ok);
+        if (!ok)
+            throw EQxError(QStringLiteral("'%1' non è un valore numerico valido").arg(t));
+        const qint64 cents = std::llround(d * 100.0);
+        if (cents == 0)
+            return {};
+        const qint64 a = std::llabs(cents);
+        const QString text = QStringLiteral("%1%2,%3")
+                                 .arg(cents < 0 ? QStringLiteral("-") : QString())
+                                 .arg(a / 100)
+                                 .arg(a % 100, 2, 10, QLatin1Char('0'));
+        return PadL(text, w);
+    }
     return PadL(value, w);
 }
 

@@ -42,6 +42,12 @@ private Q_SLOTS:
         QTest::newRow("D4 four chars kept") << "1203" << 4 << "D4" << "@@" << "1203";
         QTest::newRow("D6") << "05/03/2024" << 6 << "D6" << "@@" << "032024";
         QTest::newRow("NP right aligned") << "1234" << 16 << "NP" << "T@" << "            1234";
+        QTest::newRow("VP cents") << "18452,37" << 16 << "VP" << "@@" << "        18452,37";
+        QTest::newRow("VP one decimal completed") << "1250,4" << 16 << "VP" << "@@" << "         1250,40";
+        QTest::newRow("VP whole euro") << "85" << 16 << "VP" << "@@" << "           85,00";
+        QTest::newRow("VP negative") << "-3,05" << 16 << "VP" << "@@" << "           -3,05";
+        QTest::newRow("VP zero left out") << "0" << 16 << "VP" << "@@" << "";
+        QTest::newRow("VP below half a cent") << "0,004" << 16 << "VP" << "@@" << "";
         QTest::newRow("NF zero filled") << "7" << 3 << "NF" << "O@" << "007";
         QTest::newRow("N2") << "7" << 3 << "N2" << "@@" << " 07";
         QTest::newRow("N6 period") << "32024" << 16 << "N6" << "@@" << "          032024";
@@ -58,6 +64,11 @@ private Q_SLOTS:
         QFETCH(QString, info);
         QFETCH(QString, expected);
         QCOMPARE(FormatField(value, width, format, info), expected);
+    }
+
+    void vpRefusesText()
+    {
+        QVERIFY_THROWS_EXCEPTION(EQxError, FormatField(QStringLiteral("12a"), 16, QStringLiteral("VP"), QStringLiteral("@@")));
     }
 
     void anIsWrittenWithBlanks()

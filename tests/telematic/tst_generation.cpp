@@ -49,7 +49,7 @@ private Q_SLOTS:
                 period = true;
             }
             if (s.text.startsWith("ST002002")) {
-                QCOMPARE(unplaceholder(s.text.mid(8)).trimmed(), QStringLiteral("1234"));
+                QCOMPARE(unplaceholder(s.text.mid(8)), QStringLiteral("         1234,56")); // euro and cents
                 amount = true;
             }
         }
@@ -73,7 +73,7 @@ private Q_SLOTS:
         int amountRows = 0;
         for (const auto &s : fx.stored())
             if (s.module == 1 && s.text.startsWith("SV002002")) {
-                QCOMPARE(unplaceholder(s.text.mid(8)).trimmed(), QStringLiteral("22"));
+                QCOMPARE(unplaceholder(s.text.mid(8)).trimmed(), QStringLiteral("22,00"));
                 ++amountRows;
             }
         QCOMPARE(amountRows, 1);
