@@ -15,6 +15,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace jex {
 
 TfrJezBase::TfrJezBase(QWidget *parent, bool shortcuts)
@@ -93,7 +95,10 @@ TfrJezBase::TfrJezBase(QWidget *parent, bool shortcuts)
                 if (!guarded([&] { cdsMain.setRecNo(current.row() + 1); }))
                     syncGridRow();
             });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncGridRow(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        syncGridRow();
+        fitGridColumns();
+    });
 
     connect(acFirst, &QAction::triggered, this, [this] { guarded([this] { cdsMain.first(); }); });
     connect(acPrior, &QAction::triggered, this, [this] { guarded([this] { cdsMain.prior(); }); });
@@ -196,6 +201,19 @@ void TfrJezBase::dsMainStateChange()
     const int detail = pcMain->indexOf(tsDetail);
     if (cdsMain.isEditing() && detail >= 0 && pcMain->isTabVisible(detail))
         pcMain->setCurrentIndex(detail);
+}
+
+// Columns as wide as their caption and the rows on screen need, within
+// bounds, so that no caption is cut and no long text takes the whole grid.
+void TfrJezBase::fitGridColumns()
+{
+    QHeaderView *header = grFrame->horizontalHeader();
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (grFrame->isColumnHidden(c))
+            continue;
+        grFrame->resizeColumnToContents(c);
+        header->resizeSection(c, std::clamp(header->sectionSize(c), 40, 320));
+    }
 }
 
 void TfrJezBase::syncGridRow()

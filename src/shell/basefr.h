@@ -68,6 +68,7 @@ protected:
 
 private:
     void dsMainStateChange();
+    void fitGridColumns();
     void syncGridRow();
     bool m_postAllowed = false;
     DataSetModel *m_model = nullptr;

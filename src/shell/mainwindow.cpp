@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolBox>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -247,10 +248,20 @@ void TfmJexMain::showWindow(const RegistryItem &item, QWidget *window)
     sw->setAttribute(Qt::WA_DeleteOnClose);
     if (window->windowTitle().isEmpty())
         window->setWindowTitle(item.caption);
-    // Before the main window is first laid out the area has no size yet.
-    const QSize room = mdiArea->width() < 300 ? QSize(900, 600) : mdiArea->size();
-    sw->resize(qMin(room.width(), qMax(760, window->sizeHint().width())),
-               qMin(room.height(), qMax(520, window->sizeHint().height())));
+    // A data-entry window takes the room it needs, up to the whole area.
+    // Before the main window is first laid out the area has no size yet, so
+    // the size is settled once the event loop has laid it out.
+    auto fit = [this, sw, window] {
+        const QSize room = mdiArea->viewport()->size();
+        sw->resize(qMin(room.width(), qMax(900, window->sizeHint().width())),
+                   qMin(room.height(), qMax(620, window->sizeHint().height())));
+    };
+    if (mdiArea->width() < 300) {
+        sw->resize(900, 620);
+        QTimer::singleShot(0, sw, fit);
+    } else {
+        fit();
+    }
     sw->show();
     mdiArea->setActiveSubWindow(sw);
 }
