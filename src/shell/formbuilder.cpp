@@ -96,8 +96,13 @@ void FormBuilder::buildPage(QWidget *page, const QString &tableName, ClientDataS
             editor = ce;
         } else {
             auto *de = new DBEdit(&ds, c->name, host);
-            if (c->kind == ColumnKind::Date || c->kind == ColumnKind::Decimal || c->kind == ColumnKind::Integer)
+            // Short values get short boxes: a month does not need the width
+            // of an address.
+            if (c->kind == ColumnKind::Date || c->kind == ColumnKind::Decimal || c->kind == ColumnKind::Integer
+                || (c->kind == ColumnKind::Text && c->size > 0 && c->size <= 5))
                 de->setMaximumWidth(140);
+            else if (c->kind == ColumnKind::Text && c->size > 0 && c->size <= 16)
+                de->setMaximumWidth(220);
             editor = de;
         }
         auto *label = new QLabel(caption, host);
