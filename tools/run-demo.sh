@@ -27,7 +27,8 @@ if "$jex" --help | grep -q "^  telematic "; then
   "$jex" telematic --yes --out "$out/77025" && echo "  file telematico: $out/77025" || true
 fi
 if "$jex" --help | grep -q "^  print "; then
-  for item in xafStpFront axfST axfSV axfSX axfSY axfSS axfDI; do
+  for item in xafStpFront axfST axfSV axfSX axfSY axfSS axfDI xafRiepilogoINPS xafRiepilogoTassSep \
+      xafRiepilogoIRPEF xafRiepilogoINPDAP xafRiepilogoAutonomi; do
     "$jex" print "$item" --out "$out/$item.pdf" >/dev/null 2>&1 && echo "  $out/$item.pdf" || true
   done
 fi
