@@ -180,22 +180,6 @@ void setMoney(ClientDataSet &ds, const char *field, Cents cents)
         f->setValue(double(cents) / 100.0);
 }
 
-// Adds fields that the catalogue does not (yet) give a table.
-void ensureFields(ClientDataSet &ds, const QVector<FieldDef> &extra)
-{
-    QVector<FieldDef> defs = ds.fieldDefs();
-    bool added = false;
-    for (const FieldDef &d : extra)
-        if (!ds.hasField(d.name)) {
-            defs.append(d);
-            added = true;
-        }
-    if (added) {
-        ds.setFieldDefs(defs);
-        ds.createDataSet();
-    }
-}
-
 struct Person
 {
     QString cognome, nome, codFis, sesso, comuneNascita, provNascita;
@@ -259,17 +243,6 @@ public:
     void agent()
     {
         ClientDataSet &ds = school.table(QStringLiteral("TCUS_DATISOST"));
-        ensureFields(ds, {{QStringLiteral("SSOSCFDICASTERO"), FieldType::String, 16},
-                          {QStringLiteral("SSOSTEL"), FieldType::String, 20},
-                          {QStringLiteral("SSOSCODMECC"), FieldType::String, 10},
-                          {QStringLiteral("SCARCODICE"), FieldType::String, 5},
-                          {QStringLiteral("SSOSCFRAPPR"), FieldType::String, 16},
-                          {QStringLiteral("SSOSCOGNRAPPR"), FieldType::String, 60},
-                          {QStringLiteral("SSOSNOMERAPPR"), FieldType::String, 60},
-                          {QStringLiteral("SSOSSESSO"), FieldType::String, 1},
-                          {QStringLiteral("DSOSDTNASRAPPR"), FieldType::Date},
-                          {QStringLiteral("SSOSCOMNASRAPPR"), FieldType::String, 60},
-                          {QStringLiteral("SSOSPROVNASRAPPR"), FieldType::String, 2}});
         const Seat &s = school.seat;
         const Representative &r = school.dirigente;
         ds.append();
