@@ -37,6 +37,7 @@ def print_label(column):
     return label.replace('\r\n', ' ').replace('\n', ' ')
 
 
+TEXT_SIZES = {c.get('name'): int(c.get('size') or 0) for c in CAT.iter('column') if c.get('type') == 'text'}
 TABLES = {t.get('name'): [(c.get('name'), c.get('type'), print_label(c))
                           for c in t.findall('column')] for t in CAT.findall('table')}
 COORD = 'data/USR/YR2024/Res/CoordStp/'
@@ -103,6 +104,10 @@ def header(p, title, sub=''):
 def add_edit(section, name, typ, align, rects):
     e = ET.SubElement(section, 'Edit', Name=name, Alignment=align, Type=typ)
     for r in rects:
+        # Long names and addresses in the narrow boxes of a row table are
+        # printed smaller, so that they stay inside their box.
+        if TEXT_SIZES.get(name, 0) > 30 and r['Height'] == VALUE_SIZE:
+            r = dict(r, Height=5)
         ET.SubElement(e, 'PrintRect', **{k: str(v) for k, v in r.items()})
 
 
