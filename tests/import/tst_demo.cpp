@@ -9,9 +9,11 @@
 #include "foundation/params.h"
 #include "foundation/sqlconnection.h"
 #include "import/demo/codicefiscale.h"
+#include "import/demo/demoagent.h"
 #include "import/demo/demorecipients.h"
 #include "import/demo/demoschool.h"
 #include "import/jeximport.h"
+#include "shell/checkdata.h"
 #include "telematic/memorystore.h"
 
 #include <QCoreApplication>
@@ -152,6 +154,31 @@ private Q_SLOTS:
         seedRecipientsDemo(s, store.access());
         QVERIFY(dip.saveToBytes() == before);
         QCOMPARE(store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount(), taxed);
+    }
+
+    // The demo's own return passes the completeness check the telematic
+    // file runs first, so the file is made without questions.
+    void agentRecordIsComplete()
+    {
+        DemoSchool s;
+        generate(s, 10, catalogueFactory());
+        MemorySectionStore store;
+        seedAgentDemo(s, store.access());
+        ClientDataSet &agent = store.table(QStringLiteral("TSOS_DATOSOSTITUTO"));
+        ClientDataSet &supplier = store.table(QStringLiteral("TFOR_FORNITORE"));
+        QCOMPARE(agent.recordCount(), 1);
+        QCOMPARE(supplier.recordCount(), 1);
+        QStringList findings;
+        QVERIFY2(CheckDataSets(findings, {&agent, &supplier}), qPrintable(findings.join(u'\n')));
+        QCOMPARE(agent.fieldByName(QStringLiteral("SSOSCFRAPPR"))->asString(), s.dirigente.codFis);
+        QCOMPARE(agent.fieldByName(QStringLiteral("LSOSST"))->asInteger(), 0);
+
+        agent.edit();
+        agent.fieldByName(QStringLiteral("SSOSDENOM"))->setAsString(QStringLiteral("CAMBIATA"));
+        agent.post();
+        seedAgentDemo(s, store.access()); // an existing record is left alone
+        QCOMPARE(agent.recordCount(), 1);
+        QCOMPARE(agent.fieldByName(QStringLiteral("SSOSDENOM"))->asString(), QStringLiteral("CAMBIATA"));
     }
 
     void certificationsAreConsistent()

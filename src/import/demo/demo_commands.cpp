@@ -1,5 +1,6 @@
 // jex770 init [--demo] [--employees N]
 
+#include "demoagent.h"
 #include "demorecipients.h"
 #include "demoschool.h"
 
@@ -40,18 +41,20 @@ int runInit(const CommandArgs &a)
     DemoSchool school;
     switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
     case InitResult::Created: {
-        // The payroll archive of F24 payments, the summary tables the
-        // payments do not fill (SX, SY, DI, an extinct agent) and the
-        // recipients' records, so that every function of the program has
-        // data to work on.
+        // The payroll archive of F24 payments, the agent's and the
+        // supplier's records, the summary tables the payments do not fill
+        // (SX, SY, DI, an extinct agent) and the recipients' records, so
+        // that every function of the program has data to work on.
         const bool own = conn.startTransaction();
         try {
             seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
             TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);
-            seedTelematicDemo(jexService);
-            seedRecipientsDemo(school, dbcdsAccess(jexService));
+            const SectionAccess access = dbcdsAccess(jexService);
+            seedAgentDemo(school, access);
+            seedTelematicDemo(access);
+            seedRecipientsDemo(school, access);
             if (own)
                 conn.commit();
         } catch (...) {
