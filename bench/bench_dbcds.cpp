@@ -6,6 +6,7 @@
 
 #include "entry/catalogue.h"
 #include "foundation/dbcds.h"
+#include "foundation/paths.h"
 #include "foundation/sqlconnection.h"
 
 #include <QCoreApplication>
@@ -61,6 +62,8 @@ void fill(ClientDataSet &ds, const QStringList &columns, int from, int count)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    Paths::setMainDir(qEnvironmentVariableIsSet("JEX770_MAIN_DIR") ? qEnvironmentVariable("JEX770_MAIN_DIR")
+                                                                    : QStringLiteral(JEX770_BENCH_MAIN_DIR));
     const int records = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
     QTemporaryDir dir;
     TQxSQLConnection conn(QStringLiteral("bench"));

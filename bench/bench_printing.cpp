@@ -34,8 +34,8 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("JEX770_MAIN_DIR"))
-        Paths::setMainDir(qEnvironmentVariable("JEX770_MAIN_DIR"));
+    Paths::setMainDir(qEnvironmentVariableIsSet("JEX770_MAIN_DIR") ? qEnvironmentVariable("JEX770_MAIN_DIR")
+                                                                    : QStringLiteral(JEX770_BENCH_MAIN_DIR));
     Tables tables;
     defineFromCatalogue(QStringLiteral("TPST_PROSPETTOST"), tables.st);
     for (int i = 0; i < 2000; ++i) {
