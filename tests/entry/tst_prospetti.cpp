@@ -3,6 +3,7 @@
 #include "entry/prospchecks.h"
 #include "entry/sectionwindows.h"
 #include "foundation/messages.h"
+#include "shell/registry.h"
 #include "shell/info.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
+#include <memory>
 
 using namespace jex;
 using namespace jex::test;
@@ -39,6 +41,8 @@ private Q_SLOTS:
     void tipoSostituto();
     void yearLabels_data();
     void yearLabels();
+    void everyEntryItemOpens_data();
+    void everyEntryItemOpens();
 
 private:
     ScriptedMessageService m_msg;
@@ -305,6 +309,32 @@ void TstProspetti::yearLabels()
             caption = l->text();
     QVERIFY2(caption.endsWith(label), qPrintable(caption));
     delete w;
+}
+
+void TstProspetti::everyEntryItemOpens_data()
+{
+    QTest::addColumn<QString>("formClass");
+    QTest::addColumn<QString>("caption");
+    const auto &reg = TdmJexAttivazioni::instance();
+    for (const char *page : {"xpgFrontespizio", "xpgProspet", "xpgTabelle"})
+        for (const RegistryItem &i : reg.itemsOf(QLatin1String(page)))
+            if (reg.isAvailable(i))
+                QTest::newRow(qPrintable(i.name)) << i.formClass << i.caption;
+}
+
+// Every window the data-entry pages offer opens on an empty return, with a
+// frame bound to its table and a title of its own.
+void TstProspetti::everyEntryItemOpens()
+{
+    QFETCH(QString, formClass);
+    QFETCH(QString, caption);
+    MemoryStore store;
+    std::unique_ptr<SectionWindow> w(createSectionWindow(formClass, &store));
+    QVERIFY2(w, qPrintable(formClass));
+    QVERIFY(!w->frames().isEmpty());
+    QVERIFY(w->frames().first()->cdsMain.isActive());
+    QVERIFY(!w->windowTitle().isEmpty());
+    QVERIFY(m_msg.texts().isEmpty());
 }
 
 QTEST_MAIN(TstProspetti)
