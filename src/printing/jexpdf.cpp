@@ -218,6 +218,14 @@ bool pdfRectPosition(const PdfPrintRect &rect, int row, bool diSection, double *
     return true;
 }
 
+QString noPrintText(bool ssPrint)
+{
+    if (ssPrint)
+        return QStringLiteral("Nessun file prodotto: il prospetto SS viene calcolato durante la creazione del file "
+                              "telematico.");
+    return QStringLiteral("Nessun file prodotto.");
+}
+
 QString pdfCreationErrorText()
 {
     return QStringLiteral(

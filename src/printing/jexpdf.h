@@ -67,6 +67,10 @@ bool desktopAvailable();
 // The dialog shown when a print cannot start from its template and coordinates.
 QString pdfCreationErrorText();
 
+// What the print window and the batch command say when a print produced no
+// file; the SS print has rows only after a run of the telematic file.
+QString noPrintText(bool ssPrint);
+
 // Engine of the form prints: copies template pages into a new document and
 // writes the values of the datasets that the coordinate file names.
 class TdmJexPDF

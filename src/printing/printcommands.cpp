@@ -1,3 +1,4 @@
+#include "printing/jexpdf.h"
 #include "printing/printtables.h"
 #include "printing/prospprint.h"
 #include "printing/templategen.h"
@@ -46,12 +47,8 @@ const bool registered = [] {
             const QString path = a.value(QStringLiteral("--out"), Paths::printsDir() + p.fileName);
             try {
                 if (!p.run(path)) {
-                    // The SS rows exist only after a run of the telematic file.
-                    if (p.item.compare(QLatin1String("axfSS"), Qt::CaseInsensitive) == 0)
-                        commandOutput(QStringLiteral("Nessun file prodotto: il prospetto SS viene calcolato durante la "
-                                                     "creazione del file telematico (jex770 telematic).\n"));
-                    else
-                        commandOutput(QStringLiteral("Nessun file prodotto.\n"));
+                    commandOutput(noPrintText(p.item.compare(QLatin1String("axfSS"), Qt::CaseInsensitive) == 0) +
+                                  QLatin1Char('\n'));
                     return 1;
                 }
             } catch (const std::exception &e) {

@@ -65,8 +65,10 @@ void TfmJexPdfBase::crea()
 {
     const QString path = outputPath();
     try {
-        if (!runPrint(path))
+        if (!runPrint(path)) {
+            meMessaggi->appendPlainText(noPrintText(objectName() == QLatin1String("TfmJexPdfSS")));
             return;
+        }
     } catch (const EAbort &) {
         return;
     } catch (const std::exception &e) {

@@ -3,6 +3,7 @@
 
 #include "printing/jexpdf.h"
 #include "printing/printtables.h"
+#include "printing/printwindows.h"
 #include "printing/prospprint.h"
 
 #include "foundation/dataset.h"
@@ -14,10 +15,13 @@
 #include <QDialog>
 
 #include <QHash>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QtTest>
+#include <memory>
 
 using namespace jex;
 
@@ -282,6 +286,15 @@ private Q_SLOTS:
         const QString path = out(QStringLiteral("SS.pdf"));
         QVERIFY(!module.PrintProspSS(path));
         QVERIFY(!QFile::exists(path));
+        QVERIFY(m_msgs.texts().isEmpty());
+
+        // The window says in its memo why there is nothing to open.
+        std::unique_ptr<QDialog> dlg(createPrintWindow(QStringLiteral("TfmJexPdfSS")));
+        auto *w = qobject_cast<TfmJexPdfBase *>(dlg.get());
+        QVERIFY(w);
+        w->crea();
+        QVERIFY(w->meMessaggi->toPlainText().contains(QStringLiteral("creazione del file telematico")));
+        QVERIFY(!w->buApri->isEnabled());
         QVERIFY(m_msgs.texts().isEmpty());
     }
 
