@@ -419,8 +419,18 @@ void TdmJexFile::writeSectionD(const TXMLSectionType &section, FamilyState &st)
         loop(cds("cdsPrSt"), 2, [](int r) { return r < 14; });
     else if (rep == u"14")
         loop(cds("cdsPrSt2"), 14, [](int r) { return r <= 25; });
-    else if (rep == u"26")
-        loop(cds("cdsPrSt3"), 26, [](int r) { return r <= 37; });
+    // Sections III and IV hold one non-resident intermediary each: its head
+    // (row 26 or 38) and its payment lines, whose codes name their own rows
+    // (27-37, 39-49) and are written as they stand. A second intermediary in
+    // the same module would repeat those codes, so each module takes one and
+    // moves on to the next.
+    else if (rep == u"26" || rep == u"38") {
+        ClientDataSet &ds = cds(rep == u"26" ? "cdsPrSt3" : "cdsPrSt4");
+        if (!atEnd(ds)) {
+            writeSection(FieldFamily::D, section, 0, st);
+            ds.next();
+        }
+    }
     else if (rep == u"YES" && text.contains(u"SV"))
         loop(cds("cdsPrSv"), 2, [](int r) { return r <= 13; });
     else if (rep == u"YES" && text.contains(u"DI"))
@@ -528,8 +538,12 @@ void TdmJexFile::GenerateRecordD()
                 ds->setFiltered(true);
                 ds->first();
             }
-            while (!atEnd(sv) || !atEnd(stI) || !atEnd(sx) || !atEnd(di)) {
-                const QList<Cursor> before = cursors({&sv, &stI, &sx, &di});
+            // Every summary table keeps modules coming until its rows are
+            // written: sections II, III and IV too, or their rows beyond the
+            // modules the other tables need would be lost.
+            while (!atEnd(sv) || !atEnd(stI) || !atEnd(st2) || !atEnd(st3) || !atEnd(st4) || !atEnd(sx)
+                   || !atEnd(di)) {
+                const QList<Cursor> before = cursors({&sv, &stI, &st2, &st3, &st4, &sx, &di});
                 for (int s = 0; s < root.Count(); ++s) {
                     const TXMLSectionType section = root.Items(s);
                     if (s >= 2 && section.Text().contains(u"SX") && atEnd(sx))

@@ -58,6 +58,47 @@ private Q_SLOTS:
         QCOMPARE(fx.dm.flagSV, 0);
     }
 
+    // Each module holds one non-resident intermediary of sections III and
+    // IV; intermediaries beyond the modules the other tables need get
+    // modules of their own, and none is written twice.
+    void intermediariesOnePerModule()
+    {
+        TelFixture fx;
+        for (int m = 1; m <= 13; ++m) // two modules of section I
+            fx.stRow(m % 12 + 1, 100.0 * m);
+        for (const char *cf : {"INTERMA", "INTERMB", "INTERMC"})
+            fx.row("TPST3_PROSPETTOSTS3", {{"SPST3CFINTNRES", cf}, {"SPST3DENINTNRES", "BANCA"},
+                                           {"SPST3MESE27", "3"}, {"SPST3ANNO27", "2024"},
+                                           {"FPST3IMPOVERSATO27", 10.5}});
+        fx.row("TPST4_PROSPETTOSTS4", {{"SCFINTNRES", "INTERMZ"}, {"SPST2MESE39", "5"}, {"SPST2ANNO39", "2024"},
+                                       {"FIMPVERS39", 7.0}});
+        fx.generate();
+        QCOMPARE(fx.dm.moduleD, 4); // modules 1, 2 and 3 written
+        QStringList intermediaries;
+        for (int module = 1; module <= 3; ++module) {
+            const QStringList c = fx.codes("D", module);
+            QCOMPARE(c.count("ST026003"), 1);
+            QCOMPARE(c.count("ST027007"), 1);
+        }
+        for (const auto &f : fx.stored())
+            if (f.text.startsWith("ST026003"))
+                intermediaries << QStringLiteral("%1:%2").arg(f.module).arg(unplaceholder(f.text.mid(8)).trimmed());
+        QCOMPARE(intermediaries, (QStringList{"1:INTERMA", "2:INTERMB", "3:INTERMC"}));
+        QCOMPARE(fx.codes("D").count("ST038003"), 1);
+        QVERIFY(fx.codes("D", 1).contains("ST039007"));
+    }
+
+    void sectionThreeAloneMakesAModule()
+    {
+        TelFixture fx;
+        fx.row("TPST3_PROSPETTOSTS3", {{"SPST3CFINTNRES", "INTERMA"}, {"SPST3MESE27", "3"}, {"SPST3ANNO27", "2024"},
+                                       {"FPST3IMPOVERSATO27", 10.5}});
+        fx.generate();
+        QCOMPARE(fx.dm.moduleD, 2);
+        QVERIFY(fx.codes("D", 1).contains("ST026003"));
+        QCOMPARE(fx.dm.flagST, 1);
+    }
+
     void extinctAgentFollowsDeclaringAgent()
     {
         TelFixture fx;
