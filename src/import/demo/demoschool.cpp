@@ -31,6 +31,12 @@ QStringList certificationTables()
             QStringLiteral("TCUIN_INAIL")};
 }
 
+void setField(ClientDataSet &ds, const char *field, const QVariant &value)
+{
+    if (Field *f = ds.findField(QString::fromLatin1(field)))
+        f->setValue(value);
+}
+
 // ---------------------------------------------------------------- generator
 
 namespace {
@@ -168,16 +174,9 @@ private:
     std::mt19937 m_rng;
 };
 
-void set(ClientDataSet &ds, const char *field, const QVariant &value)
-{
-    if (Field *f = ds.findField(QString::fromLatin1(field)))
-        f->setValue(value);
-}
-
 void setMoney(ClientDataSet &ds, const char *field, Cents cents)
 {
-    if (Field *f = ds.findField(QString::fromLatin1(field)))
-        f->setValue(double(cents) / 100.0);
+    setField(ds, field, double(cents) / 100.0);
 }
 
 struct Person
@@ -246,25 +245,25 @@ public:
         const Seat &s = school.seat;
         const Representative &r = school.dirigente;
         ds.append();
-        set(ds, "SSOSCODFIS", s.codFis);
-        set(ds, "SSOSDENOM", s.denom);
-        set(ds, "SSOSCOMUNE", s.comune);
-        set(ds, "SSOSPROV", s.prov);
-        set(ds, "SSOSCAP", s.cap);
-        set(ds, "SSOSINDIRIZZO", s.indirizzo);
-        set(ds, "SSOSEMAIL", s.email);
-        set(ds, "SSOSCODATTIVITA", s.ateco);
-        set(ds, "SSOSCFDICASTERO", DemoSchool::kMinistryCode);
-        set(ds, "SSOSTEL", s.tel);
-        set(ds, "SSOSCODMECC", s.codMecc);
-        set(ds, "SCARCODICE", QStringLiteral("1")); // legal representative
-        set(ds, "SSOSCFRAPPR", r.codFis);
-        set(ds, "SSOSCOGNRAPPR", r.cognome.toUpper());
-        set(ds, "SSOSNOMERAPPR", r.nome.toUpper());
-        set(ds, "SSOSSESSO", r.sesso);
-        set(ds, "DSOSDTNASRAPPR", r.nascita);
-        set(ds, "SSOSCOMNASRAPPR", r.comuneNascita);
-        set(ds, "SSOSPROVNASRAPPR", r.provNascita);
+        setField(ds, "SSOSCODFIS", s.codFis);
+        setField(ds, "SSOSDENOM", s.denom);
+        setField(ds, "SSOSCOMUNE", s.comune);
+        setField(ds, "SSOSPROV", s.prov);
+        setField(ds, "SSOSCAP", s.cap);
+        setField(ds, "SSOSINDIRIZZO", s.indirizzo);
+        setField(ds, "SSOSEMAIL", s.email);
+        setField(ds, "SSOSCODATTIVITA", s.ateco);
+        setField(ds, "SSOSCFDICASTERO", DemoSchool::kMinistryCode);
+        setField(ds, "SSOSTEL", s.tel);
+        setField(ds, "SSOSCODMECC", s.codMecc);
+        setField(ds, "SCARCODICE", QStringLiteral("1")); // legal representative
+        setField(ds, "SSOSCFRAPPR", r.codFis);
+        setField(ds, "SSOSCOGNRAPPR", r.cognome.toUpper());
+        setField(ds, "SSOSNOMERAPPR", r.nome.toUpper());
+        setField(ds, "SSOSSESSO", r.sesso);
+        setField(ds, "DSOSDTNASRAPPR", r.nascita);
+        setField(ds, "SSOSCOMNASRAPPR", r.comuneNascita);
+        setField(ds, "SSOSPROVNASRAPPR", r.provNascita);
         ds.post();
     }
 
@@ -273,25 +272,25 @@ public:
         ClientDataSet &cud = school.table(QStringLiteral("TCUD_DATICUD"));
         const Place &home = kPlaces[gen.chance(80) ? kSeatPlace : gen.range(kLocalPlaces, int(std::size(kPlaces)) - 1)];
         cud.append();
-        set(cud, "SCUDCODFIS", p.codFis);
-        set(cud, "SCUDMESE", mese);
-        set(cud, "SCUDCOGNOME", p.cognome.toUpper());
-        set(cud, "SCUDNOME", p.nome.toUpper());
-        set(cud, "SCUDSEX", p.sesso);
-        set(cud, "DCUDDATANAS", p.nascita);
-        set(cud, "SCUDCOMNAS", p.comuneNascita);
-        set(cud, "SCUDPROVNAS", p.provNascita);
-        set(cud, "SCUDCOMUNE", QString::fromLatin1(home.comune));
-        set(cud, "SCUDPROVINCIA", QString::fromLatin1(home.prov));
-        set(cud, "SCUDCODCOM", QString::fromLatin1(home.code));
-        set(cud, "SCUDINDIRIZZO", address());
+        setField(cud, "SCUDCODFIS", p.codFis);
+        setField(cud, "SCUDMESE", mese);
+        setField(cud, "SCUDCOGNOME", p.cognome.toUpper());
+        setField(cud, "SCUDNOME", p.nome.toUpper());
+        setField(cud, "SCUDSEX", p.sesso);
+        setField(cud, "DCUDDATANAS", p.nascita);
+        setField(cud, "SCUDCOMNAS", p.comuneNascita);
+        setField(cud, "SCUDPROVNAS", p.provNascita);
+        setField(cud, "SCUDCOMUNE", QString::fromLatin1(home.comune));
+        setField(cud, "SCUDPROVINCIA", QString::fromLatin1(home.prov));
+        setField(cud, "SCUDCODCOM", QString::fromLatin1(home.code));
+        setField(cud, "SCUDINDIRIZZO", address());
         // Fiscal domicile at 1 January 2024 and 2025: the residence.
         for (const char *f : {"SCUDDFCOMUNEPRECC", "SCUDDFCOMUNE"})
-            set(cud, f, QString::fromLatin1(home.comune));
+            setField(cud, f, QString::fromLatin1(home.comune));
         for (const char *f : {"SCUDDFPROVPRECC", "SCUDDFPROV"})
-            set(cud, f, QString::fromLatin1(home.prov));
+            setField(cud, f, QString::fromLatin1(home.prov));
         for (const char *f : {"SCUDDFCODCOMPRECC", "SCUDDFCODCOM"})
-            set(cud, f, QString::fromLatin1(home.code));
+            setField(cud, f, QString::fromLatin1(home.code));
     }
 
     void employee(int index)
@@ -337,27 +336,27 @@ public:
         setMoney(cud, "FCUDADDREGIRPEF", addReg);
         setMoney(cud, "FCUDADDCOMSA", addCom);
         setMoney(cud, "FCUDADDCOMACC", addComAcc);
-        set(cud, "SCUDDETINDET", permanent ? QStringLiteral("1") : QStringLiteral("2"));
-        set(cud, "DCUDDATINIRL", start);
-        set(cud, "DCUDDATFINRL", end);
-        set(cud, "ICUDPERIODOLAV", days);
-        set(cud, "LCUDCONGUAGLIO", QStringLiteral("X"));
+        setField(cud, "SCUDDETINDET", permanent ? QStringLiteral("1") : QStringLiteral("2"));
+        setField(cud, "DCUDDATINIRL", start);
+        setField(cud, "DCUDDATFINRL", end);
+        setField(cud, "ICUDPERIODOLAV", days);
+        setField(cud, "LCUDCONGUAGLIO", QStringLiteral("X"));
         if (gen.chance(25))
-            set(cud, "SCUDANNOTAZIONI", QString::fromLatin1(gen.pick(kNotes)));
+            setField(cud, "SCUDANNOTAZIONI", QString::fromLatin1(gen.pick(kNotes)));
         cud.post();
 
         // Public-sector pension and end-of-service contributions.
         ClientDataSet &inpdap = school.table(QStringLiteral("TCUDN_INPDAP"));
         inpdap.append();
-        set(inpdap, "SCUDCODFIS", p.codFis);
-        set(inpdap, "SCUDMESE", mese);
-        set(inpdap, "SCUDCODFISAMMNE", school.seat.codFis);
-        set(inpdap, "ICUDANNORIF", 2024);
-        set(inpdap, "SCUDGESASS_1", QStringLiteral("1"));
-        set(inpdap, "SCUDGESASS_2", permanent ? QStringLiteral("2") : QStringLiteral("7"));
-        set(inpdap, "SCUDGESASS_3", QStringLiteral("9"));
-        set(inpdap, "SCUDCODCOMPARTO", QStringLiteral("SCUOLA"));
-        set(inpdap, "SCUDQUALIFICA", index % 4 == 3 ? QStringLiteral("ATA") : QStringLiteral("DOCENTE"));
+        setField(inpdap, "SCUDCODFIS", p.codFis);
+        setField(inpdap, "SCUDMESE", mese);
+        setField(inpdap, "SCUDCODFISAMMNE", school.seat.codFis);
+        setField(inpdap, "ICUDANNORIF", 2024);
+        setField(inpdap, "SCUDGESASS_1", QStringLiteral("1"));
+        setField(inpdap, "SCUDGESASS_2", permanent ? QStringLiteral("2") : QStringLiteral("7"));
+        setField(inpdap, "SCUDGESASS_3", QStringLiteral("9"));
+        setField(inpdap, "SCUDCODCOMPARTO", QStringLiteral("SCUOLA"));
+        setField(inpdap, "SCUDQUALIFICA", index % 4 == 3 ? QStringLiteral("ATA") : QStringLiteral("DOCENTE"));
         setMoney(inpdap, "FCUD_DMA_IMPPENS", income);
         setMoney(inpdap, "FCUD_DMA_CONPENS", percentOf(income, 33.0));
         if (permanent) {
@@ -378,10 +377,10 @@ public:
         if (!permanent && gen.chance(40)) {
             ClientDataSet &inps = school.table(QStringLiteral("TCUDI_INPS"));
             inps.append();
-            set(inps, "SCUDCODFIS", p.codFis);
-            set(inps, "SCUDMESE", mese);
-            set(inps, "SCUDMATRAZIENDA", QStringLiteral("5510077700"));
-            set(inps, "LCUDENTEINPS", QStringLiteral("X"));
+            setField(inps, "SCUDCODFIS", p.codFis);
+            setField(inps, "SCUDMESE", mese);
+            setField(inps, "SCUDMATRAZIENDA", QStringLiteral("5510077700"));
+            setField(inps, "LCUDENTEINPS", QStringLiteral("X"));
             setMoney(inps, "FCUDIMPONIBILE", income);
             setMoney(inps, "FCUDCONTRIBTRATT", percentOf(income, 1.61));
             markMonths(inps, start, end, true);
@@ -392,13 +391,13 @@ public:
         if (index % 4 == 3 || gen.chance(10)) {
             ClientDataSet &inail = school.table(QStringLiteral("TCUIN_INAIL"));
             inail.append();
-            set(inail, "SCUDCODFIS", p.codFis);
-            set(inail, "SCUDMESE", mese);
-            set(inail, "SCUDQUALIFICA", index % 4 == 3 ? QStringLiteral("ATA") : QStringLiteral("DOC"));
-            set(inail, "SCUDPOSASSTERR", QStringLiteral("19077754/61"));
-            set(inail, "DCUDDTINIZIOINAIL", start);
-            set(inail, "DCUDDTFINEINAIL", end);
-            set(inail, "SCUDCODCOM", school.seat.codCom);
+            setField(inail, "SCUDCODFIS", p.codFis);
+            setField(inail, "SCUDMESE", mese);
+            setField(inail, "SCUDQUALIFICA", index % 4 == 3 ? QStringLiteral("ATA") : QStringLiteral("DOC"));
+            setField(inail, "SCUDPOSASSTERR", QStringLiteral("19077754/61"));
+            setField(inail, "DCUDDTINIZIOINAIL", start);
+            setField(inail, "DCUDDTFINEINAIL", end);
+            setField(inail, "SCUDCODCOM", school.seat.codCom);
             inail.post();
         }
 
@@ -406,11 +405,11 @@ public:
         if (married) {
             const Person s = person(1958, 1998, p.sesso == QLatin1String("F") ? 0 : 1);
             fam.append();
-            set(fam, "SCUDCODFIS", p.codFis);
-            set(fam, "SCUDMESE", mese);
-            set(fam, "LCUDRELPARCON", QStringLiteral("X"));
-            set(fam, "SCUDCODFISCON", s.codFis);
-            set(fam, "SCUDMESICARCON", QStringLiteral("12"));
+            setField(fam, "SCUDCODFIS", p.codFis);
+            setField(fam, "SCUDMESE", mese);
+            setField(fam, "LCUDRELPARCON", QStringLiteral("X"));
+            setField(fam, "SCUDCODFISCON", s.codFis);
+            setField(fam, "SCUDMESICARCON", QStringLiteral("12"));
             fam.post();
         }
         const int youngestParentYear = p.nascita.year() + 20;
@@ -421,17 +420,17 @@ public:
                 break;
             const Person ch = person(from, 2003, -1, p.cognome);
             fam.append();
-            set(fam, "SCUDCODFIS", p.codFis);
-            set(fam, "SCUDMESE", mese);
+            setField(fam, "SCUDCODFIS", p.codFis);
+            setField(fam, "SCUDMESE", mese);
             if (c == 0) {
-                set(fam, "LCUDRELPARPRIFIGL", QStringLiteral("X"));
-                set(fam, "SCUDCODFISPRIFIGL", ch.codFis);
-                set(fam, "SCUDMESICARPRIFIGL", QStringLiteral("12"));
-                set(fam, "SCUDDETRSPETTPRIFIGL", QStringLiteral("100"));
+                setField(fam, "LCUDRELPARPRIFIGL", QStringLiteral("X"));
+                setField(fam, "SCUDCODFISPRIFIGL", ch.codFis);
+                setField(fam, "SCUDMESICARPRIFIGL", QStringLiteral("12"));
+                setField(fam, "SCUDDETRSPETTPRIFIGL", QStringLiteral("100"));
             } else {
-                set(fam, "LCUDRELPARFIGL", QStringLiteral("X"));
-                set(fam, "SCUDCODFISFIGL", ch.codFis);
-                set(fam, "SCUDMESICARFIGL", QStringLiteral("12"));
+                setField(fam, "LCUDRELPARFIGL", QStringLiteral("X"));
+                setField(fam, "SCUDCODFISFIGL", ch.codFis);
+                setField(fam, "SCUDMESICARFIGL", QStringLiteral("12"));
                 setMoney(fam, "FCUDDETRSPETTFIGL", childDeduction(income));
             }
             fam.post();
@@ -444,16 +443,16 @@ public:
         const QString mese = QStringLiteral("12");
         certification(p, mese);
         ClientDataSet &cud = school.table(QStringLiteral("TCUD_DATICUD"));
-        set(cud, "SCUDANNOTAZIONI", QString::fromLatin1(gen.pick(kCourses)));
+        setField(cud, "SCUDANNOTAZIONI", QString::fromLatin1(gen.pick(kCourses)));
         cud.post();
 
         ClientDataSet &ase = school.table(QStringLiteral("TASE_AUTSOMMEEROGATE"));
         const Cents gross = Cents(gen.range(6, 60)) * 10000; // 600 - 6,000 euro in round hundreds
         ase.append();
-        set(ase, "SCUDCODFIS", p.codFis);
-        set(ase, "SCUDMESE", mese);
-        set(ase, "SCUDCAUSALE", QStringLiteral("A"));
-        set(ase, "SCUDANNO", QStringLiteral("2024"));
+        setField(ase, "SCUDCODFIS", p.codFis);
+        setField(ase, "SCUDMESE", mese);
+        setField(ase, "SCUDCAUSALE", QStringLiteral("A"));
+        setField(ase, "SCUDANNO", QStringLiteral("2024"));
         setMoney(ase, "FCUDAMMLORDO", gross);
         setMoney(ase, "FCUDIMPONIBILE", gross);
         setMoney(ase, "FCUDRITTITACC", percentOf(gross, 20.0));
@@ -469,9 +468,9 @@ public:
         for (int m = 1; m <= 12; ++m) {
             if (QDate(2024, m, QDate(2024, m, 1).daysInMonth()) < start || QDate(2024, m, 1) > end)
                 continue;
-            set(ds, (QByteArray("LCUD") + months[m - 1]).constData(), QStringLiteral("X"));
+            setField(ds, (QByteArray("LCUD") + months[m - 1]).constData(), QStringLiteral("X"));
             if (withSecondRow)
-                set(ds, (QByteArray("LCUD") + months[m - 1] + "_C").constData(), QStringLiteral("X"));
+                setField(ds, (QByteArray("LCUD") + months[m - 1] + "_C").constData(), QStringLiteral("X"));
         }
     }
 };

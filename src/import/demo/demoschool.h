@@ -20,6 +20,9 @@ using DataSetFactory = std::function<void(const QString &table, ClientDataSet &d
 // Writes the pending rows of a filled certification table (program "jey").
 using TableSink = std::function<void(const QString &table, ClientDataSet &ds)>;
 
+// Sets a field of the current record when the dataset has it.
+void setField(ClientDataSet &ds, const char *field, const QVariant &value);
+
 // The fields of a certification table as the installed catalogue of program "jey" gives them.
 DataSetFactory catalogueFactory();
 
