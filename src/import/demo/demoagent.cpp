@@ -11,19 +11,19 @@ void seedAgentDemo(const DemoSchool &school, const SectionAccess &access)
     if (!agent.isEmpty())
         return;
     const Seat &s = school.seat;
-    const Representative &r = school.dirigente;
+    ClientDataSet &cus = school.table(QStringLiteral("TCUS_DATISOST"));
+    cus.first();
     agent.append();
-    // Check boxes of a new record start unticked.
-    for (int i = 0; i < agent.fieldCount(); ++i)
-        if (Field *f = agent.field(i); f->name().startsWith(u'L') && f->type() == FieldType::Integer)
-            f->setValue(0);
+    for (int i = 0; i < agent.fieldCount(); ++i) {
+        Field *f = agent.field(i);
+        const bool rowKey = f->name() == u"IAFIID" || f->name() == u"IFISRIGO";
+        if (const Field *from = cus.findField(f->name()); from && !from->isNull() && !rowKey)
+            f->setValue(from->value()); // the certifying agent's data, representative included
+        else if (f->name().startsWith(u'L') && f->type() == FieldType::Integer)
+            f->setValue(0); // check boxes of a new record start unticked
+    }
     setField(agent, "ISOSSEZ", 1);
-    setField(agent, "SSOSCODFIS", s.codFis);
-    setField(agent, "SSOSDENOM", s.denom);
     setField(agent, "SCOACODICE", s.ateco);
-    setField(agent, "SSOSEMAIL", s.email);
-    setField(agent, "SSOSTEL", s.tel);
-    setField(agent, "SSOSCFDICASTERO", DemoSchool::kMinistryCode);
     setField(agent, "SSOSINDIRIZSL", s.indirizzo);
     setField(agent, "SSOSCOMUNESL", s.comune);
     setField(agent, "SSOSPROVSL", s.prov);
@@ -33,15 +33,8 @@ void seedAgentDemo(const DemoSchool &school, const SectionAccess &access)
     setField(agent, "STSACODICE", QStringLiteral("1"));
     setField(agent, "STSBCODICE", QStringLiteral("14"));
     setField(agent, "STSCCODICE", QStringLiteral("6"));
-    // The head teacher signs as legal representative (codice carica 1).
-    setField(agent, "SCARCODICE", QStringLiteral("1"));
-    setField(agent, "SSOSCFRAPPR", r.codFis);
-    setField(agent, "SSOSCOGNRAPPR", r.cognome.toUpper());
-    setField(agent, "SSOSNOMERAPPR", r.nome.toUpper());
-    setField(agent, "SSOSSESSO", r.sesso);
-    setField(agent, "DSOSDTNASRAPPR", r.nascita);
-    setField(agent, "SSOSCOMNASRAPPR", r.comuneNascita);
-    setField(agent, "SSOSPROVNASRAPPR", r.provNascita);
+    // The head teacher lives where the school is and signs the return.
+    const Representative &r = school.dirigente;
     setField(agent, "SSOSCOMRESRAPPR", s.comune);
     setField(agent, "SSOSPROVRESRAPPR", s.prov);
     setField(agent, "SSOSDICHIARANTE", QStringLiteral("%1 %2").arg(r.cognome.toUpper(), r.nome.toUpper()));
