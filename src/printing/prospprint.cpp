@@ -257,14 +257,7 @@ bool TdmJexProspSTPDF::PrintProspSS(const QString &path)
                                       "calcolati durante l'ultima creazione del file telematico."));
     if (!openSectionPrint(QStringLiteral("ProspSS.xml"), {QStringLiteral("TPSS_PROSPETTOSS")}, {&cdsSS}))
         return false;
-    cdsSS.setIndexFieldNames(QStringLiteral("SSOE7CODICE"));
-    int n = 0;
-    for (cdsSS.first(); !cdsSS.eof(); cdsSS.next()) {
-        newModule(++n);
-        PrintPage(QStringLiteral("SS"));
-        pageLog << QStringLiteral("SS:%1").arg(n, 2, 10, QLatin1Char('0'));
-    }
-    finishSectionPrint(path);
+    printPagePerRecord(cdsSS, {QStringLiteral("SS")}, path);
     return true;
 }
 
@@ -273,16 +266,23 @@ bool TdmJexProspSTPDF::PrintProspSX(const QString &path)
     CloseGuard guard{[this] { closeAll(); }};
     if (!openSectionPrint(QStringLiteral("ProspSX.xml"), {QStringLiteral("TPSX_PROSPETTOSX")}, {&cdsSX}))
         return false;
-    cdsSX.setIndexFieldNames(QStringLiteral("SSOE7CODICE"));
+    printPagePerRecord(cdsSX, {QStringLiteral("SX"), QStringLiteral("SX2")}, path);
+    return true;
+}
+
+// SS and SX: the pages of one module for every record, in the order of the
+// agents, each record numbered as its module.
+void TdmJexProspSTPDF::printPagePerRecord(ClientDataSet &ds, const QStringList &pages, const QString &path)
+{
+    ds.setIndexFieldNames(QStringLiteral("SSOE7CODICE"));
     int n = 0;
-    for (cdsSX.first(); !cdsSX.eof(); cdsSX.next()) {
+    for (ds.first(); !ds.eof(); ds.next()) {
         newModule(++n);
-        PrintPage(QStringLiteral("SX"));
-        PrintPage(QStringLiteral("SX2"));
-        pageLog << QStringLiteral("SX:%1").arg(n, 2, 10, QLatin1Char('0'));
+        for (const QString &page : pages)
+            PrintPage(page);
+        pageLog << QStringLiteral("%1:%2").arg(pages.first()).arg(n, 2, 10, QLatin1Char('0'));
     }
     finishSectionPrint(path);
-    return true;
 }
 
 // Sections I, II and III of a group share the pages 30 of its modules:

@@ -62,6 +62,7 @@ private:
     bool openSectionPrint(const QString &coordFile, const QStringList &tables,
                           const QList<ClientDataSet *> &sets);
     void finishSectionPrint(const QString &path);
+    void printPagePerRecord(ClientDataSet &ds, const QStringList &pages, const QString &path);
     void closeAll();
     void newModule(int module, bool twoDigitsOfNumber = false);
     void startFormPage(int templatePage, int module);
