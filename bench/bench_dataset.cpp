@@ -1,7 +1,7 @@
 // Filter and index of a client dataset on 100,000 records.
 // Run: build/bench/bench_dataset [records]
 
-#include "foundation/dataset.h"
+#include "dataset/dataset.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

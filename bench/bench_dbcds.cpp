@@ -4,10 +4,11 @@
 //   bench_dbcds [RECORDS [DATABASE-URL]]   (default 5000 on a temporary SQLite file;
 //   a PostgreSQL URL must name an empty database)
 
-#include "entry/catalogue.h"
-#include "foundation/dbcds.h"
-#include "foundation/paths.h"
-#include "foundation/sqlconnection.h"
+#include "registration.h"
+#include "catalogue/catalogue.h"
+#include "database/structureservice.h"
+#include "base/paths.h"
+#include "database/sqlconnection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -62,6 +63,7 @@ void fill(ClientDataSet &ds, const QStringList &columns, int from, int count)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    registerCore(coreRegistry());
     Paths::setMainDir(qEnvironmentVariableIsSet("JEX770_MAIN_DIR") ? qEnvironmentVariable("JEX770_MAIN_DIR")
                                                                     : QStringLiteral(JEX770_BENCH_MAIN_DIR));
     const int records = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;

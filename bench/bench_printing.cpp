@@ -1,9 +1,10 @@
 // ST print of 2,000 section I rows of one agent, on in-memory sections.
+#include "registration.h"
 #include "printing/printtables.h"
-#include "printing/prospprint.h"
+#include "printing/sectionprints.h"
 
-#include "foundation/dataset.h"
-#include "foundation/paths.h"
+#include "dataset/dataset.h"
+#include "base/paths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,6 +35,7 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    registerCore(coreRegistry());
     Paths::setMainDir(qEnvironmentVariableIsSet("JEX770_MAIN_DIR") ? qEnvironmentVariable("JEX770_MAIN_DIR")
                                                                     : QStringLiteral(JEX770_BENCH_MAIN_DIR));
     Tables tables;

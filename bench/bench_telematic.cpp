@@ -1,9 +1,10 @@
 // Generation, assembly and writing of a telematic file for a supply of
 // 20,000 rows of ST section I (goal: under 2 s together).
 
-#include "foundation/messages.h"
-#include "telematic/jexmfile.h"
-#include "telematic/memorystore.h"
+#include "registration.h"
+#include "base/messages.h"
+#include "telematic/generation.h"
+#include "sections/memorystore.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -19,6 +20,7 @@ using namespace jex;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    registerCore(coreRegistry());
     const QString src = qEnvironmentVariable("JEX770_SOURCE_DIR", QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/.."));
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 20000;
     ScriptedMessageService msgs;

@@ -1,12 +1,14 @@
 // jex770: without a command the main window; with a command the same
 // operation in batch, its dialogs answered and printed on the terminal.
 
-#include "foundation/appcontext.h"
-#include "foundation/commands.h"
-#include "foundation/errors.h"
-#include "foundation/messages.h"
-#include "foundation/paths.h"
-#include "shell/gui.h"
+#include "base/appcontext.h"
+#include "base/commands.h"
+#include "base/errors.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "registration.h"
+#include "shell/windowprogram.h"
+#include "windowregistration.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -55,6 +57,10 @@ QString helpText()
 
 int main(int argc, char *argv[])
 {
+    // Every subsystem in a fixed order: the core first, then its windows.
+    registerCore(coreRegistry());
+    registerWindows(windowRegistry());
+
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);

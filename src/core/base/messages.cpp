@@ -1,0 +1,113 @@
+#include "base/messages.h"
+
+#include <cstdio>
+
+namespace jex {
+
+ScriptedMessageService::ScriptedMessageService(ModalResult defaultAnswer, bool echo)
+    : m_default(defaultAnswer), m_echo(echo)
+{
+}
+
+static ModalResult fitAnswer(ModalResult answer, Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+        return ModalResult::Ok;
+    case Buttons::OkCancel:
+        return answer == ModalResult::Cancel || answer == ModalResult::No ? ModalResult::Cancel
+                                                                          : ModalResult::Ok;
+    case Buttons::YesNo:
+        return answer == ModalResult::No || answer == ModalResult::Cancel ? ModalResult::No
+                                                                          : ModalResult::Yes;
+    case Buttons::YesNoCancel:
+        return answer == ModalResult::Ok ? ModalResult::Yes : answer;
+    }
+    return answer;
+}
+
+static const char *answerName(ModalResult r)
+{
+    switch (r) {
+    case ModalResult::Yes: return "Sì";
+    case ModalResult::No: return "No";
+    case ModalResult::Cancel: return "Annulla";
+    case ModalResult::Ok: return "OK";
+    default: return "";
+    }
+}
+
+QString dlgTypeName(DlgType type)
+{
+    switch (type) {
+    case DlgType::Information: return QStringLiteral("Informazione");
+    case DlgType::Warning: return QStringLiteral("Attenzione");
+    case DlgType::Error: return QStringLiteral("Errore");
+    case DlgType::Confirmation: return QStringLiteral("Conferma");
+    }
+    return {};
+}
+
+ModalResult ScriptedMessageService::messageDlg(const QString &text, DlgType type,
+                                               Buttons buttons, const QString &caption)
+{
+    ModalResult answer = m_script.isEmpty() ? m_default : m_script.takeFirst();
+    answer = fitAnswer(answer, buttons);
+    m_shown.append({type, text, caption, buttons, answer});
+    if (m_echo) {
+        QString line = dlgTypeName(type) + QStringLiteral(": ") + text;
+        if (buttons != Buttons::Ok)
+            line += QStringLiteral(" [risposta: %1]").arg(QString::fromUtf8(answerName(answer)));
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+    return answer;
+}
+
+void ScriptedMessageService::progress(const QString &line)
+{
+    m_progress.append(line);
+    if (m_echo) {
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+}
+
+QStringList ScriptedMessageService::texts() const
+{
+    QStringList all;
+    for (const auto &m : m_shown)
+        all << m.text;
+    return all;
+}
+
+bool ScriptedMessageService::contains(const QString &fragment) const
+{
+    for (const auto &m : m_shown)
+        if (m.text.contains(fragment))
+            return true;
+    return false;
+}
+
+static ScriptedMessageService &fallback()
+{
+    static ScriptedMessageService service(ModalResult::Yes, true);
+    return service;
+}
+
+static MessageService *g_service = nullptr;
+
+MessageService &messages() { return g_service ? *g_service : fallback(); }
+void setMessageService(MessageService *service) { g_service = service; }
+
+ModalResult MessageService::showFindings(const QStringList &lines, bool ask)
+{
+    const QString text = lines.join(QStringLiteral("\n"));
+    if (!ask) {
+        information(text);
+        return ModalResult::Ok;
+    }
+    return messageDlg(text + QStringLiteral("\nSi desidera proseguire?"), DlgType::Confirmation, Buttons::YesNo);
+}
+
+} // namespace jex

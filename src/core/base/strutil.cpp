@@ -1,0 +1,75 @@
+#include "base/strutil.h"
+
+namespace jex {
+
+// Padding cuts a longer text to the width: fixed-width records rely on it.
+QString PadL(const QString &text, int width, const QString &fill)
+{
+    if (width <= 0)
+        return {};
+    if (text.size() >= width)
+        return text.right(width);
+    const QString f = fill.isEmpty() ? QStringLiteral(" ") : fill;
+    QString pad;
+    while (pad.size() < width - text.size())
+        pad += f;
+    return pad.left(width - text.size()) + text;
+}
+
+QString PadR(const QString &text, int width, const QString &fill)
+{
+    if (width <= 0)
+        return {};
+    if (text.size() >= width)
+        return text.left(width);
+    const QString f = fill.isEmpty() ? QStringLiteral(" ") : fill;
+    QString pad;
+    while (pad.size() < width - text.size())
+        pad += f;
+    return text + pad.left(width - text.size());
+}
+
+QString StrZero(qint64 number, int width)
+{
+    const bool neg = number < 0;
+    QString digits = QString::number(neg ? -number : number);
+    if (neg)
+        return u'-' + PadL(digits, width - 1, QStringLiteral("0"));
+    return PadL(digits, width, QStringLiteral("0"));
+}
+
+QString Trim(const QString &text)
+{
+    int n = text.size();
+    while (n > 0 && text[n - 1].isSpace())
+        --n;
+    return text.left(n);
+}
+
+QString AllTrim(const QString &text) { return text.trimmed(); }
+
+QString Left(const QString &text, int count) { return count <= 0 ? QString() : text.left(count); }
+
+QString Right(const QString &text, int count) { return count <= 0 ? QString() : text.right(count); }
+
+bool IsNumeric(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    int i = 0;
+    if (t[0] == u'+' || t[0] == u'-')
+        ++i;
+    bool digits = false, sep = false;
+    for (; i < t.size(); ++i) {
+        if (t[i].isDigit())
+            digits = true;
+        else if ((t[i] == u'.' || t[i] == u',') && !sep)
+            sep = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+} // namespace jex

@@ -1,0 +1,586 @@
+#include "database/structureservice.h"
+
+#include "base/errors.h"
+#include "base/messages.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <memory>
+
+namespace jex {
+namespace {
+
+TQmrDBCds::WaitHooks &hooksStore()
+{
+    static TQmrDBCds::WaitHooks hooks;
+    return hooks;
+}
+
+// Value column of a field type: s, i, f or d.
+char prefixOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::String: return 's';
+    case FieldType::Integer: return 'i';
+    case FieldType::Currency:
+    case FieldType::Float: return 'f';
+    case FieldType::Date:
+    case FieldType::DateTime: return 'd';
+    default: return 's';
+    }
+}
+
+int prefixSlot(char p)
+{
+    switch (p) {
+    case 's': return 0;
+    case 'i': return 1;
+    case 'f': return 2;
+    default: return 3;
+    }
+}
+
+// The zero date of the data packets the sections were first kept in.
+const QDate kZeroDate(1899, 12, 30);
+
+// A stored value as a statement parameter of its field's type; invalid for null.
+QVariant paramValue(const Field *f, const QVariant &stored)
+{
+    if (!stored.isValid() || stored.isNull())
+        return {};
+    switch (f->type()) {
+    case FieldType::String: return stored.toString();
+    case FieldType::Integer: return stored.toLongLong();
+    case FieldType::Currency: return double(stored.toLongLong()) / 10000.0;
+    case FieldType::Float: return stored.toDouble();
+    case FieldType::Date: return stored.toDate();
+    case FieldType::DateTime: return stored.toDateTime().date();
+    case FieldType::Blob: return QString::fromLatin1(stored.toByteArray().toBase64());
+    case FieldType::Boolean: return QStringLiteral("%1").arg(stored.toBool() ? 1 : 0);
+    }
+    return stored.toString();
+}
+
+// The value row of a field, or invalid when the value is not stored: empty
+// texts, zeros and the zero date read back as null anyway.
+QVariant storableValue(const Field *f, const QVariant &stored)
+{
+    const QVariant v = paramValue(f, stored);
+    if (!v.isValid())
+        return {};
+    switch (f->type()) {
+    case FieldType::String:
+    case FieldType::Blob:
+        return v.toString().isEmpty() ? QVariant() : v;
+    case FieldType::Integer:
+        return v.toLongLong() == 0 ? QVariant() : v;
+    case FieldType::Currency:
+    case FieldType::Float:
+        return v.toDouble() == 0.0 ? QVariant() : v;
+    case FieldType::Date:
+    case FieldType::DateTime: {
+        const QDate d = v.toDate();
+        return (!d.isValid() || d == kZeroDate) ? QVariant() : v;
+    }
+    case FieldType::Boolean:
+        return v;
+    }
+    return v;
+}
+
+QString textOf(const Field *f, const QVariant &stored)
+{
+    const QVariant v = paramValue(f, stored);
+    if (!v.isValid())
+        return {};
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(u"dd/MM/yyyy");
+    return v.toString();
+}
+
+QVariant nullOf(QMetaType::Type t) { return QVariant(QMetaType(t)); }
+
+const QString kStructureSql = QStringLiteral(
+    "SELECT cds.* FROM tcds_struttura cds WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "
+    "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) "
+    "AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA AND Lower(cds.scdsnome) = :SCDSNOME "
+    // A null year counts as 0 also in the ordering (PostgreSQL puts nulls
+    // first); among versions of the same period the newest row wins.
+    "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC, cds.icdsid DESC");
+
+// The select list takes from the registry only the key and the columns that
+// the field map copies ("%1"): every column more is fetched for each value row.
+const QString kValuesSql = QStringLiteral(
+    "SELECT afi.iafiid%1, fis.sFisFieldName, fis.iFisRigo, fis.iFisValue, fis.fFisValue, fis.sFisValue, fis.dFisValue "
+    "FROM tcrf_crofiscale crf LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
+    "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
+    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
+    "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) ORDER BY fis.ifisrigo");
+
+const QString kRegistryLookupSql = QStringLiteral(
+    "SELECT afi.iafiid FROM tcrf_crofiscale crf INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
+    "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
+    "AND (COALESCE(afi.safigruppoana, '') = :SAFIGRUPPOANA OR :SAFIGRUPPOANA = '') ORDER BY afi.iafiid");
+
+QSqlQuery prepared(TQxSQLConnection &c, const QString &sql)
+{
+    QSqlQuery q(c.db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+    return q;
+}
+
+void run(QSqlQuery &q)
+{
+    if (!q.exec())
+        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + q.lastQuery());
+}
+
+} // namespace
+
+void TQmrDBCds::setWaitHooks(const WaitHooks &hooks) { hooksStore() = hooks; }
+const TQmrDBCds::WaitHooks &TQmrDBCds::waitHooks() { return hooksStore(); }
+
+TQmrDBCds::TQmrDBCds(int anno, const QString &programma, int mese)
+    : Anno(anno), Mese(mese), Programma(programma)
+{
+}
+
+TQxSQLConnection *TQmrDBCds::Connection() const
+{
+    TQxSQLConnection *c = m_conn ? m_conn : globalConnection();
+    if (!c)
+        throw EQxError(QStringLiteral("Database non connesso"));
+    return c;
+}
+
+QList<TQmrDBCds::MapPair> TQmrDBCds::parseFieldMap(const QString &map)
+{
+    QList<MapPair> out;
+    const QStringList pairs = map.split(u';', Qt::SkipEmptyParts);
+    for (const QString &p : pairs) {
+        const int eq = p.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        MapPair m;
+        m.column = p.left(eq).trimmed().toLower();
+        m.fieldSide = p.mid(eq + 1).trimmed();
+        for (const QString &f : m.fieldSide.split(u'+', Qt::SkipEmptyParts))
+            m.fields << f.trimmed();
+        out << m;
+    }
+    return out;
+}
+
+bool TQmrDBCds::findStructure(const QString &name, int mese, int anno, Structure &out, bool withSchema)
+{
+    TQxSQLConnection &c = *Connection();
+    QSqlQuery q = c.exec(kStructureSql, {{QStringLiteral("ICDSANNO"), anno},
+                                         {QStringLiteral("ICDSMESE"), mese},
+                                         {QStringLiteral("SCDSPROGRAMMA"), Programma.toLower()},
+                                         {QStringLiteral("SCDSNOME"), name.toLower()}});
+    if (!q.next())
+        return false;
+    const QSqlRecord r = q.record();
+    out.id = q.value(r.indexOf(QStringLiteral("icdsid"))).toLongLong();
+    out.anagrafica = q.value(r.indexOf(QStringLiteral("lcdsanagrafica"))).toInt() == 1;
+    out.fmapReadOnly = q.value(r.indexOf(QStringLiteral("lcdsfmapreadonly"))).toInt() == 1;
+    out.rigo = q.value(r.indexOf(QStringLiteral("icdsrigo"))).toLongLong();
+    out.fieldMap = parseFieldMap(q.value(r.indexOf(QStringLiteral("scdsfieldmap"))).toString());
+    if (withSchema)
+        out.schema = q.value(r.indexOf(QStringLiteral("bcdsschema"))).toByteArray();
+    return true;
+}
+
+// ---------------------------------------------------------------- opening
+
+void TQmrDBCds::OpenCds(ClientDataSet &ds, const QString &name) { OpenCdsPeriod(ds, name, Mese, Anno); }
+
+void TQmrDBCds::OpenCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno)
+{
+    OpenCdsFiltered(ds, name, -1, mese, anno);
+}
+
+void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 afiId, int mese, int anno)
+{
+    ds.disableControls();
+    const WaitHooks &hooks = waitHooks();
+    const bool waiting = m_showWait && hooks.show;
+    if (waiting)
+        hooks.show();
+    // The caller's handlers would react to every record of the load.
+    const DataSetEvents savedEvents = ds.events;
+    ds.events = DataSetEvents{};
+    const bool savedLog = ds.logChanges();
+    auto restore = [&] {
+        ds.events = savedEvents;
+        ds.setLogChanges(savedLog);
+        ds.enableControls();
+        if (waiting && hooks.hide)
+            hooks.hide();
+    };
+    try {
+        ds.close();
+        ds.providerName = QStringLiteral("UtilProvider");
+        Structure st;
+        if (!findStructure(name, mese, anno, st, true))
+            throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+        ds.setIndexFieldNames(QString());
+        ds.close();
+        ds.loadFromBytes(st.schema, name);
+        ds.setLogChanges(false);
+
+        QString registryColumns;
+        for (const MapPair &p : std::as_const(st.fieldMap))
+            if (!p.concatenated() && ds.hasField(p.fieldSide))
+                registryColumns += QStringLiteral(", afi.") + p.column;
+        QSqlQuery q = Connection()->exec(kValuesSql.arg(registryColumns), {{QStringLiteral("ICRFANNO"), anno},
+                                                      {QStringLiteral("ICRFMESE"), mese},
+                                                      {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
+                                                      {QStringLiteral("ICDSID"), st.id},
+                                                      {QStringLiteral("IAFIID"), afiId}});
+        const QSqlRecord rec = q.record();
+        const int cName = rec.indexOf(QStringLiteral("sfisfieldname"));
+        const int cRigo = rec.indexOf(QStringLiteral("ifisrigo"));
+        const int cAfi = rec.indexOf(QStringLiteral("iafiid"));
+        const int cValue[4] = {rec.indexOf(QStringLiteral("sfisvalue")), rec.indexOf(QStringLiteral("ifisvalue")),
+                               rec.indexOf(QStringLiteral("ffisvalue")), rec.indexOf(QStringLiteral("dfisvalue"))};
+        Field *fAfi = ds.findField(QStringLiteral("iAfiID"));
+        Field *fRigo = ds.findField(QStringLiteral("iFisRigo"));
+        struct Copy { Field *field; int column; };
+        QList<Copy> copies;
+        for (const MapPair &p : std::as_const(st.fieldMap))
+            if (Field *f = p.concatenated() ? nullptr : ds.findField(p.fieldSide)) {
+                const int col = rec.indexOf(p.column);
+                if (col >= 0)
+                    copies.append({f, col});
+            }
+        // Field and value column per stored field name, looked up once.
+        struct Target { Field *field; int column; };
+        QHash<QString, Target> targets;
+
+        bool more = q.next();
+        qint64 rigo = more ? q.value(cRigo).toLongLong() : 0;
+        while (more) {
+            ds.append();
+            if (fAfi)
+                fAfi->setValue(q.value(cAfi).isNull() ? qint64(0) : q.value(cAfi).toLongLong());
+            if (fRigo)
+                fRigo->setValue(rigo);
+            for (const Copy &c : std::as_const(copies))
+                c.field->setValue(q.value(c.column));
+            do {
+                const QString fieldName = q.value(cName).toString();
+                auto it = targets.constFind(fieldName);
+                if (it == targets.cend()) {
+                    Field *f = ds.findField(fieldName);
+                    const int col = f ? cValue[prefixSlot(prefixOf(f->type()))] : -1;
+                    it = targets.insert(fieldName, {f, col});
+                }
+                if (it->field) {
+                    const QVariant v = q.value(it->column);
+                    if (it->field->type() == FieldType::Blob)
+                        it->field->setValue(QByteArray::fromBase64(v.toString().toLatin1()));
+                    else
+                        it->field->setValue(v);
+                }
+                more = q.next();
+                if (!more)
+                    break;
+                const qint64 next = q.value(cRigo).toLongLong();
+                if (next != rigo) {
+                    rigo = next;
+                    break;
+                }
+            } while (true);
+            ds.post();
+        }
+        ds.setLogChanges(savedLog);
+        ds.mergeChangeLog();
+        ds.first();
+    } catch (...) {
+        if (ds.isEditing())
+            ds.cancel();
+        restore();
+        throw;
+    }
+    restore();
+}
+
+// ---------------------------------------------------------------- saving
+
+void TQmrDBCds::SaveCds(ClientDataSet &ds, const QString &name) { SaveCdsPeriod(ds, name, Mese, Anno); }
+
+void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno)
+{
+    TQxSQLConnection &c = *Connection();
+    ds.checkBrowseMode();
+    const bool own = !c.inTransaction() && c.startTransaction();
+
+    Structure st;
+    try {
+        if (!findStructure(name, mese, anno, st, false))
+            throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+    } catch (...) {
+        if (own)
+            c.rollback();
+        throw;
+    }
+
+    const int nFields = ds.fieldCount();
+    const int iRigo = ds.fieldIndex(QStringLiteral("iFisRigo"));
+    const int iAfi = ds.fieldIndex(QStringLiteral("iAfiID"));
+
+    // Fields that never become value rows: the two service fields and every
+    // name the field map uses.
+    QSet<QString> excludedNames{QStringLiteral("iafiid"), QStringLiteral("ifisrigo")};
+    for (const MapPair &p : std::as_const(st.fieldMap)) {
+        excludedNames.insert(p.column);
+        excludedNames.insert(p.fieldSide.toLower());
+        if (p.concatenated())
+            for (const QString &f : p.fields)
+                if (!ds.hasField(f))
+                    jexAssert(QStringLiteral("Mappa dei campi di %1: il campo %2 non esiste").arg(name, f));
+    }
+    QVector<bool> stored(nFields);
+    for (int i = 0; i < nFields; ++i)
+        stored[i] = !ds.field(i)->isCalculated() && !excludedNames.contains(ds.field(i)->name().toLower());
+    const MapPair *pairCodFis = nullptr;
+    const MapPair *pairGruppo = nullptr;
+    for (const MapPair &p : std::as_const(st.fieldMap)) {
+        if (p.column == u"saficodfiscale" && !pairCodFis)
+            pairCodFis = &p;
+        if (p.column == u"safigruppoana" && !pairGruppo)
+            pairGruppo = &p;
+    }
+
+    struct Refresh { quint64 id; QVector<QVariant> values; };
+    QList<Refresh> refreshes;
+    QString errorText;
+    bool failed = false;
+    // Prepared once per save and reused for every row; released only after
+    // the commit or rollback (PostgreSQL refuses to free a statement inside an
+    // aborted transaction).
+    std::unique_ptr<QSqlQuery> delValues;
+    QHash<int, std::shared_ptr<QSqlQuery>> inserts; // by number of rows
+    auto release = [&] {
+        delValues.reset();
+        inserts.clear();
+    };
+    try {
+        const QVector<DeltaRecord> delta = ds.delta();
+        qint64 crfId = 0;
+        auto period = [&] {
+            if (crfId == 0)
+                crfId = c.getCroFiscale(Programma.toLower(), anno, mese);
+            return crfId;
+        };
+        // Value rows go in groups of up to kBatch rows per statement: on a
+        // server every statement is a round trip. A row fills the one value
+        // column of its field's type and leaves the other three null.
+        constexpr int kBatch = 50;
+        struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
+        QList<Pending> pending;
+        const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
+                                   nullOf(QMetaType::Double), nullOf(QMetaType::QDate)};
+        auto flush = [&](qint64 crf) {
+            if (pending.isEmpty())
+                return;
+            const int rows = int(pending.size());
+            std::shared_ptr<QSqlQuery> &q = inserts[rows];
+            if (!q) {
+                QStringList tuples;
+                for (int r = 0; r < rows; ++r)
+                    tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                q = std::make_shared<QSqlQuery>(prepared(
+                    c, QStringLiteral("INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+                                      "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES ")
+                           + tuples.join(u',')));
+            }
+            int k = 0;
+            for (const Pending &p : std::as_const(pending)) {
+                q->bindValue(k++, st.id);
+                q->bindValue(k++, crf);
+                q->bindValue(k++, p.hasAfi ? QVariant(p.afi) : nulls[1]);
+                q->bindValue(k++, p.rigo);
+                q->bindValue(k++, p.name);
+                for (int slot = 0; slot < 4; ++slot)
+                    q->bindValue(k++, slot == p.slot ? p.value : nulls[slot]);
+            }
+            run(*q);
+            pending.clear();
+        };
+        auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
+
+        for (const DeltaRecord &d : delta) {
+            qint64 n = iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0;
+            if (d.status == UpdateStatus::Modified || d.status == UpdateStatus::Deleted) {
+                if (iAfi >= 0 && st.anagrafica && d.status == UpdateStatus::Deleted)
+                    c.exec(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID"),
+                           {{QStringLiteral("IAFIID"), fieldValue(d, iAfi).toLongLong()}});
+                if (!delValues) {
+                    delValues = std::make_unique<QSqlQuery>(prepared(
+                        c, QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid = ? AND ifisrigo = ?")));
+                }
+                delValues->bindValue(0, st.id);
+                delValues->bindValue(1, n);
+                run(*delValues);
+            }
+            if (d.status == UpdateStatus::Deleted)
+                continue;
+            if (n == 0)
+                n = ++st.rigo;
+
+            QVector<QVariant> values = d.values;
+            auto isNew = [&](int i) {
+                if (d.status == UpdateStatus::Inserted)
+                    return values.value(i).isValid();
+                return values.value(i) != d.original.value(i);
+            };
+            auto sideText = [&](const MapPair &p) {
+                QString s;
+                for (const QString &f : p.fields) {
+                    const int i = ds.fieldIndex(f);
+                    if (i >= 0)
+                        s += textOf(ds.field(i), values.value(i));
+                }
+                return s;
+            };
+
+            const qint64 crf = period();
+            if (iAfi >= 0 && values.value(iAfi).toLongLong() == 0) {
+                const QString gruppo = pairGruppo ? sideText(*pairGruppo) : QString();
+                qint64 afiId = 0;
+                if (!st.anagrafica && pairCodFis && ds.hasField(pairCodFis->fieldSide)) {
+                    const QVariant found = c.scalar(kRegistryLookupSql,
+                        {{QStringLiteral("ICRFANNO"), anno}, {QStringLiteral("ICRFMESE"), mese},
+                         {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
+                         {QStringLiteral("SAFICODFISCALE"), sideText(*pairCodFis).toLower()},
+                         {QStringLiteral("SAFIGRUPPOANA"), gruppo}});
+                    if (found.isValid() && !found.isNull())
+                        afiId = found.toLongLong();
+                }
+                if (afiId == 0) {
+                    afiId = c.generateId(QStringLiteral("TAFI_ANAFISCALE"));
+                    c.exec(QStringLiteral("INSERT INTO TAFI_ANAFISCALE (IAFIID, ICRFID) VALUES (:IAFIID, :ICRFID)"),
+                           {{QStringLiteral("IAFIID"), afiId}, {QStringLiteral("ICRFID"), crf}});
+                }
+                values[iAfi] = afiId;
+            }
+            if (iAfi >= 0 && !st.fieldMap.isEmpty() && !st.fmapReadOnly) {
+                QStringList sets;
+                QVariantMap params;
+                for (const MapPair &p : std::as_const(st.fieldMap)) {
+                    if (p.concatenated()) {
+                        params.insert(p.column, sideText(p));
+                    } else {
+                        const int i = ds.fieldIndex(p.fieldSide);
+                        if (i < 0 || !isNew(i))
+                            continue;
+                        QVariant v = paramValue(ds.field(i), values.value(i));
+                        params.insert(p.column, v.isValid() ? v : nullOf(QMetaType::QString));
+                    }
+                    sets << QStringLiteral(" %1 = :%1 ").arg(p.column);
+                }
+                if (!sets.isEmpty()) {
+                    params.insert(QStringLiteral("IAFIID"), values.value(iAfi).toLongLong());
+                    c.exec(QStringLiteral("UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID").arg(sets.join(u',')),
+                           params);
+                }
+            }
+            if (iRigo >= 0)
+                values[iRigo] = n;
+
+            const qint64 afiValue = iAfi >= 0 ? values.value(iAfi).toLongLong() : 0;
+            for (int i = 0; i < nFields; ++i) {
+                if (!stored[i])
+                    continue;
+                const Field *f = ds.field(i);
+                const QVariant v = storableValue(f, values.value(i));
+                if (!v.isValid())
+                    continue;
+                pending.append({afiValue, iAfi >= 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
+                if (pending.size() >= kBatch)
+                    flush(crf);
+            }
+            if (values != d.values)
+                refreshes.append({d.id, values});
+        }
+        if (!pending.isEmpty())
+            flush(period());
+        c.exec(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID"),
+               {{QStringLiteral("ICDSRIGO"), st.rigo}, {QStringLiteral("ICDSID"), st.id}});
+        if (own)
+            c.commit();
+    } catch (const std::exception &e) {
+        failed = true;
+        errorText = jex::errorText(e);
+        if (own)
+            c.rollback();
+    }
+    release();
+    if (failed) {
+        ds.cancelUpdates();
+        throw EQxError(errorText);
+    }
+    ds.disableControls();
+    for (const Refresh &r : std::as_const(refreshes))
+        ds.refreshRecordValues(r.id, r.values);
+    ds.mergeChangeLog();
+    ds.enableControls();
+}
+
+// ---------------------------------------------------------------- export
+
+void TQmrDBCds::ExportCds(const QString &programma, int anno, const QString &dir, int mese)
+{
+    TQxSQLConnection &c = *Connection();
+    QSqlQuery q = c.exec(QStringLiteral(
+        "SELECT cds.scdsnome FROM tcds_struttura cds WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "
+        "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) AND cds.scdsprogramma = :SCDSPROGRAMMA "
+        "ORDER BY cds.scdsnome DESC"),
+        {{QStringLiteral("ICDSANNO"), anno}, {QStringLiteral("ICDSMESE"), mese},
+         {QStringLiteral("SCDSPROGRAMMA"), programma}});
+    QStringList names;
+    QSet<QString> seen;
+    while (q.next()) {
+        const QString n = q.value(0).toString();
+        // Several versions of one structure give one file: the version in force.
+        if (!seen.contains(n.toLower())) {
+            seen.insert(n.toLower());
+            names << n;
+        }
+    }
+    q.finish();
+    QString base = QDir::fromNativeSeparators(dir);
+    if (!base.isEmpty() && !base.endsWith(u'/'))
+        base += u'/';
+    const QString savedProgramma = Programma;
+    Programma = programma;
+    try {
+        for (const QString &n : std::as_const(names)) {
+            const QString path = base + n + QStringLiteral(".cds");
+            if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+                messages().error(QStringLiteral("Impossibile creare la directory specificata."));
+                continue;
+            }
+            ClientDataSet ds;
+            OpenCdsPeriod(ds, n, mese, anno);
+            ds.saveToFile(path);
+        }
+    } catch (...) {
+        Programma = savedProgramma;
+        throw;
+    }
+    Programma = savedProgramma;
+}
+
+} // namespace jex

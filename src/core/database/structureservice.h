@@ -1,0 +1,89 @@
+#pragma once
+
+// qmrUDBCds: the sections of the return are stored as named structures whose
+// records live one value per row in a shared table. This service turns that
+// storage into client datasets and sends their pending changes back.
+
+#include "dataset/dataset.h"
+#include "database/sqlconnection.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace jex {
+
+class TQmrDBCds
+{
+public:
+    // Texts of the wait window, for the window program that shows it.
+    static QString waitCaption() { return QStringLiteral("Attendere..."); }
+    static QString waitText() { return QStringLiteral("Caricamento in corso...attendere."); }
+
+    // The wait window is the window program's business: it fills these once;
+    // batch runs and tests leave them empty.
+    struct WaitHooks
+    {
+        std::function<void()> show;
+        std::function<void()> hide;
+    };
+    static void setWaitHooks(const WaitHooks &hooks);
+    static const WaitHooks &waitHooks();
+
+    explicit TQmrDBCds(int anno = 2024, const QString &programma = QStringLiteral("jex"), int mese = 0);
+
+    int Anno;
+    int Mese;
+    QString Programma;
+
+    // The connection of every statement; the global one while none is set.
+    void SetConnection(TQxSQLConnection *connection) { m_conn = connection; }
+    TQxSQLConnection *Connection() const;
+    void SetProgramma(const QString &programma) { Programma = programma; }
+    void SetShowWait(bool on) { m_showWait = on; }
+    bool ShowWait() const { return m_showWait; }
+
+    // Opens a section by name into the caller's dataset. afiId -1 = every
+    // record, otherwise only those linked to that registry entry.
+    void OpenCds(ClientDataSet &ds, const QString &name);
+    void OpenCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno);
+    void OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 afiId, int mese, int anno);
+
+    // Writes the dataset's pending changes in one transaction (the caller's,
+    // when it holds one). On failure the pending changes are cancelled and
+    // EQxError carries the database's message.
+    void SaveCds(ClientDataSet &ds, const QString &name);
+    void SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno);
+
+    // One NAME.cds file per structure of the program into the directory.
+    void ExportCds(const QString &programma, int anno, const QString &dir, int mese);
+
+    // A "column=field[+field...]" pair of a structure's field map.
+    struct MapPair
+    {
+        QString column;      // lower case
+        QString fieldSide;   // as written
+        QStringList fields;  // the parts of fieldSide
+        bool concatenated() const { return fieldSide.contains(u'+'); }
+    };
+    static QList<MapPair> parseFieldMap(const QString &map);
+
+private:
+    struct Structure
+    {
+        qint64 id = 0;
+        bool anagrafica = false;
+        bool fmapReadOnly = false;
+        qint64 rigo = 0;
+        QList<MapPair> fieldMap;
+        QByteArray schema;
+    };
+    bool findStructure(const QString &name, int mese, int anno, Structure &out, bool withSchema);
+
+    TQxSQLConnection *m_conn = nullptr;
+    bool m_showWait = true;
+};
+
+} // namespace jex

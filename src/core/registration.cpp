@@ -1,0 +1,39 @@
+#include "registration.h"
+
+#include "base/appcontext.h"
+#include "base/commands.h"
+#include "database/sqlconnection.h"
+#include "sections/transfer.h"
+
+namespace jex {
+
+Registry &coreRegistry()
+{
+    static SectionLoadHooks loadChecks;
+    static Registry registry{CommandRegistry::instance(), SchemaRegistry::instance(), AppContext::instance(),
+                             loadChecks};
+    return registry;
+}
+
+void registerCore(Registry &registry)
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    registerCoreSchema(registry);
+    registerParameters(registry);
+    registerDatabaseCommands(registry);
+    registerCodeLists(registry);
+    registerCatalogue(registry);
+    registerStartupChecks(registry);
+    registerTableRules(registry);
+    registerSectionCommands(registry);
+    registerF24Schema(registry);
+    registerF24Commands(registry);
+    registerTelematic(registry);
+    registerPrinting(registry);
+    registerDemo(registry);
+}
+
+} // namespace jex

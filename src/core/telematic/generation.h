@@ -1,0 +1,124 @@
+#pragma once
+
+// Data module of the telematic file: the return's tables, the two working
+// tables, the generation of the repeated records D, I and J, the assembly of
+// every record and the writing of the file.
+
+#include "dataset/dataset.h"
+#include "telematic/fieldformat.h"
+#include "telematic/layouts.h"
+
+#include <QHash>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace jex {
+
+// How the module reaches the return's sections; the program plugs in the
+// dataset-structure service, tests plug in datasets of their own.
+struct SectionAccess
+{
+    std::function<void(ClientDataSet &, const QString &table)> open;
+    std::function<void(ClientDataSet &, const QString &table)> save;
+};
+
+// Components bound to the return's tables, in the order they are opened.
+struct TableBinding
+{
+    const char *component;
+    const char *table;
+    const char *index; // summary tables: the order the file relies on
+};
+const QList<TableBinding> &telematicTables();
+
+// Column definitions of the two working tables.
+void defineFieldFileTable(ClientDataSet &ds);   // TFIFI_FIELDSFILE
+void defineFileTelemTable(ClientDataSet &ds);   // TFILE_FILETELEM
+// Writes both working tables empty into a directory (installation and first use).
+void writeEmptyWorkingTables(const QString &dir);
+
+class TdmJexFile
+{
+public:
+    TdmJexFile();
+    ~TdmJexFile();
+
+    // --- components
+    ClientDataSet *component(const QString &name) const; // case-insensitive; nullptr if none
+    ClientDataSet &FindSectionDataSet(const QString &name) const; // asserts
+    ClientDataSet &cds(const char *name) const { return FindSectionDataSet(QString::fromLatin1(name)); }
+    ClientDataSet &cdsFieldFile() const { return *m_fieldFile; }
+    ClientDataSet &cdsFileTel() const { return *m_fileTel; }
+
+    // --- configuration
+    SectionAccess access;
+    QString layoutDir;  // defaults to the installation's FileTel directory
+    QString dataDir;    // defaults to the installation's data directory
+    std::function<void(const QString &)> addInfo; // progress and error lines
+
+    // --- opening (the wizard's creation and showing)
+    void openTables(bool withFrontTables = true);
+    void closeTables();
+    bool hasDiStSvSxData() const;
+    bool hasSyData() const;
+    bool sxHasContent() const;
+
+    // --- generation choices and state
+    bool includeD = true;  // "Prospetto DI - ST - SV - SX"
+    bool includeSY = true; // "Prospetto SY"
+    int flagST = 0, flagSV = 0, flagSX = 0, flagDI = 0;
+    int moduleD = 1, moduleI = 1, moduleJ = 1;
+    int modulesI = 0;
+
+    // --- the generation steps, as the wizard runs them
+    void checkExtinctAgents();
+    void loadWorkingTables();
+    void clearWorkingTables();
+    void rebuildSS();
+    void GenerateRecordD();
+    void GenerateRecordI();
+    void GenerateRecordJ();
+    void saveWorkingTables();
+    // Steps 1 to 9 in one call (no window).
+    void runGeneration();
+
+    // --- assembly and writing
+    void BuildFile();
+    void AssembleRecords(const QString &code, int headFields);
+    // Returns the names of the files written.
+    QStringList WriteTelematicFile(const QString &fileName);
+
+    // Index of the file for the 8,275 detail records per file.
+    static constexpr int kDetailRecordsPerFile = 8275;
+
+    QString layoutFile(const QString &name) const;
+
+private:
+    struct FamilyState
+    {
+        QString recordCode;
+        int *module = nullptr;
+    };
+
+    void addLine(const QString &line) { if (addInfo) addInfo(line); }
+    void appendField(const QString &code, int module, const QString &text);
+    QVariant readValue(FieldFamily fam, const TXMLCampoType &campo, const QString &sectionCds,
+                       FamilyState &st);
+    QString fieldText(FieldFamily fam, const TXMLCampoType &campo, const QString &sectionCds,
+                      FamilyState &st);
+    void writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo, const QString &sectionCds,
+                            int row, FamilyState &st);
+    void writeSection(FieldFamily fam, const TXMLSectionType &section, int row, FamilyState &st);
+    void writeSectionD(const TXMLSectionType &section, FamilyState &st);
+    void writeSectionI(const TXMLSectionType &section, FamilyState &st);
+    QString buildPositional(FieldFamily fam, const TXMLRecordType &root);
+
+    std::map<QString, std::unique_ptr<ClientDataSet>> m_components; // lower-case name
+    ClientDataSet *m_fieldFile = nullptr;
+    ClientDataSet *m_fileTel = nullptr;
+    int m_fieldRecordIdx = -1;
+};
+
+} // namespace jex

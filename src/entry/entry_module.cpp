@@ -1,1 +1,0 @@
-// Placeholder so that the library is never empty.

@@ -1,0 +1,326 @@
+#include "filewizard/wizard.h"
+
+#include "database/structureservice.h"
+#include "base/errors.h"
+#include "base/paths.h"
+#include "telematic/returndata.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace jex {
+
+TdmJexFile &dmJexFile()
+{
+    static TdmJexFile dm;
+    static TQmrDBCds service;
+    if (!dm.access.open)
+        dm.access = dbcdsAccess(service);
+    return dm;
+}
+
+namespace {
+
+const QString kTitle = QStringLiteral("Generazione del file telematico da inviare all'Agenzia delle Entrate");
+
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+QWidget *page(const QString &name, QWidget *body = nullptr)
+{
+    auto *w = new QWidget;
+    w->setObjectName(name);
+    auto *l = new QVBoxLayout(w);
+    auto *title = new QLabel(kTitle);
+    QFont f = title->font();
+    f.setBold(true);
+    title->setFont(f);
+    title->setAlignment(Qt::AlignCenter);
+    title->setWordWrap(true);
+    l->addWidget(title);
+    if (body)
+        l->addWidget(body, 1);
+    else
+        l->addStretch(1);
+    return w;
+}
+
+} // namespace
+
+TfmJexFile::TfmJexFile(QWidget *parent) : TfmJexFile(dmJexFile(), parent) {}
+
+TfmJexFile::TfmJexFile(TdmJexFile &dm, QWidget *parent) : QDialog(parent), m_dm(&dm)
+{
+    build();
+    chooseFile = [this](const QString &dir, const QString &name) {
+        QFileDialog dlg(this, QStringLiteral("Salva"), dir);
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        dlg.setOption(QFileDialog::ReadOnly, false);
+        dlg.selectFile(name);
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return QString();
+        return dlg.selectedFiles().first();
+    };
+    FormCreate();
+}
+
+TfmJexFile::~TfmJexFile() { m_dm->addInfo = nullptr; }
+
+void TfmJexFile::build()
+{
+    setObjectName(QStringLiteral("fmJexFile"));
+    setWindowTitle(QStringLiteral("Generazione file telematico 770"));
+    resize(580, 388);
+    pcMain = new QStackedWidget(this);
+    pcMain->setObjectName(QStringLiteral("pcMain"));
+
+    auto radios = [](const QString &caption, QRadioButton *&yes, QRadioButton *&no, const char *yesName,
+                     const char *noName) {
+        auto *g = new QGroupBox(caption);
+        auto *l = new QVBoxLayout(g);
+        yes = new QRadioButton(QStringLiteral("Si"));
+        no = new QRadioButton(QStringLiteral("No"));
+        yes->setObjectName(QString::fromLatin1(yesName));
+        no->setObjectName(QString::fromLatin1(noName));
+        yes->setChecked(true);
+        l->addWidget(yes);
+        l->addWidget(no);
+        l->addStretch(1);
+        return g;
+    };
+
+    pcMain->addWidget(page(QStringLiteral("tsLavDip")));
+    pcMain->addWidget(page(QStringLiteral("tsLavAuto")));
+    pcMain->addWidget(page(QStringLiteral("tsST")));
+    pcMain->addWidget(page(QStringLiteral("tsSV"), radios(QStringLiteral(" Prospetto DI - ST - SV - SX"), rbTuttiSv,
+                                                        rbNessunoSv, "rbTuttiSv", "rbNessunoSv")));
+    pcMain->addWidget(page(QStringLiteral("tsSX")));
+    pcMain->addWidget(page(QStringLiteral("tsSY"), radios(QStringLiteral(" Prospetto SY"), rbTuttiSY, rbNessunoSY,
+                                                        "rbTuttiSY", "rbNessunoSY")));
+    auto *crea = new QWidget;
+    auto *cl = new QVBoxLayout(crea);
+    buInizio = new QPushButton(QStringLiteral("Crea File telematico"));
+    buInizio->setObjectName(QStringLiteral("buInizio"));
+    buInizio->setToolTip(QStringLiteral("Creazione file telematico"));
+    laStatus = new QLabel(QStringLiteral("Indica lo stato della generazione del file telematico:"));
+    laStatus->setObjectName(QStringLiteral("laStatus"));
+    meInfo = new QPlainTextEdit;
+    meInfo->setObjectName(QStringLiteral("meInfo"));
+    meInfo->setReadOnly(true);
+    meInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    meInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    meInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    cl->addWidget(buInizio, 0, Qt::AlignLeft);
+    cl->addWidget(laStatus);
+    cl->addWidget(meInfo, 1);
+    tsCrea = page(QStringLiteral("tsCrea"), crea);
+    pcMain->addWidget(tsCrea);
+    tsCrea->setEnabled(false);
+
+    buPrior = new QPushButton(QStringLiteral("< Indietro"));
+    buNext = new QPushButton(QStringLiteral("Avanti >"));
+    buOk = new QPushButton(QStringLiteral("Salva"));
+    buCancel = new QPushButton(QStringLiteral("Annulla"));
+    buPrior->setObjectName(QStringLiteral("buPrior"));
+    buNext->setObjectName(QStringLiteral("buNext"));
+    buOk->setObjectName(QStringLiteral("buOk"));
+    buCancel->setObjectName(QStringLiteral("buCancel"));
+    for (QPushButton *b : {buPrior, buNext, buOk, buCancel, buInizio})
+        b->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton *b : {buPrior, buNext, buOk, buCancel})
+        buttons->addWidget(b);
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(pcMain, 1);
+    main->addLayout(buttons);
+
+    connect(buNext, &QPushButton::clicked, this, &TfmJexFile::next);
+    connect(buPrior, &QPushButton::clicked, this, &TfmJexFile::prior);
+    connect(buInizio, &QPushButton::clicked, this, &TfmJexFile::buInizioClick);
+    connect(buOk, &QPushButton::clicked, this, &TfmJexFile::buOkClick);
+    connect(buCancel, &QPushButton::clicked, this, [this] {
+        buCancelClick();
+        reject();
+    });
+}
+
+void TfmJexFile::FormCreate()
+{
+    m_dm->openTables(true);
+    tsCrea->setEnabled(false);
+}
+
+void TfmJexFile::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!m_shown)
+        FormShow();
+}
+
+void TfmJexFile::addInfo(const QString &line)
+{
+    meInfo->appendPlainText(line);
+}
+
+QStringList TfmJexFile::infoLines() const
+{
+    return meInfo->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+}
+
+int TfmJexFile::currentPage() const { return pcMain->currentIndex(); }
+
+void TfmJexFile::selectPath(const QString &name)
+{
+    m_path = name;
+    m_pos = 0;
+    pcMain->setCurrentIndex(m_paths.value(name).value(0));
+}
+
+void TfmJexFile::FormShow()
+{
+    m_shown = true;
+    m_dm->addInfo = [this](const QString &l) { addInfo(l); };
+    m_dm->openTables(false);
+    m_paths = {{QStringLiteral("Default"), {tsSVIdx, tsSYIdx, tsCreaIdx}},
+               {QStringLiteral("onlyfile"), {tsCreaIdx}},
+               {QStringLiteral("onlySV-ST-Sx-DI"), {tsSVIdx, tsCreaIdx}},
+               {QStringLiteral("onlySY"), {tsSYIdx, tsCreaIdx}}};
+    selectPath(QStringLiteral("Default"));
+    const bool dData = m_dm->hasDiStSvSxData();
+    const bool syData = m_dm->hasSyData();
+    buPrior->setEnabled(false);
+    buOk->setEnabled(false);
+    if (!dData && !syData) {
+        selectPath(QStringLiteral("onlyfile"));
+        buNext->setEnabled(false);
+        tsCrea->setEnabled(true);
+        buOk->setEnabled(false);
+        buInizio->setFocus();
+    } else if (!dData) {
+        selectPath(QStringLiteral("onlySY"));
+    } else if (!syData) {
+        selectPath(QStringLiteral("onlySV-ST-Sx-DI"));
+    }
+}
+
+void TfmJexFile::next()
+{
+    const QList<int> pages = m_paths.value(m_path);
+    if (m_pos + 1 >= pages.size())
+        return;
+    pcMain->setCurrentIndex(pages[++m_pos]);
+    buPrior->setEnabled(m_pos > 0);
+    NavigatorClick();
+}
+
+void TfmJexFile::prior()
+{
+    const QList<int> pages = m_paths.value(m_path);
+    if (m_pos == 0)
+        return;
+    pcMain->setCurrentIndex(pages[--m_pos]);
+    buPrior->setEnabled(m_pos > 0);
+    buNext->setEnabled(true);
+    NavigatorClick();
+}
+
+void TfmJexFile::NavigatorClick()
+{
+    const int p = pcMain->currentIndex();
+    auto empty = [this](std::initializer_list<const char *> names) {
+        for (const char *n : names) {
+            ClientDataSet &ds = m_dm->cds(n);
+            if (ds.isActive() && ds.recordCount() > 0)
+                return false;
+        }
+        return true;
+    };
+    if (p == tsCreaIdx) {
+        buNext->setEnabled(false);
+        tsCrea->setEnabled(true);
+        buOk->setEnabled(false);
+        buInizio->setFocus();
+    } else if (p == tsSVIdx) {
+        if (empty({"cdsPrSv", "cdsPrSt", "cdsPrSt2", "cdsPrSt3", "cdsPrSt4", "cdsPrDi", "cdsPrSx"}))
+            next();
+    } else if (p == tsSYIdx) {
+        if (empty({"cdsPrSy", "cdsPrSy2", "cdsPrSy3", "cdsPrSy4"}))
+            next();
+    }
+}
+
+void TfmJexFile::buInizioClick()
+{
+    {
+        WaitCursor wait;
+        QStringList lines;
+        CompletenessCheck &check = telematicCompletenessCheck();
+        if (check && !check(lines, {&m_dm->cds("cdsSost"), &m_dm->cds("cdsForn")}, 1)) {
+            if (messages().showFindings(lines, true) != ModalResult::Yes) {
+                addInfo(QStringLiteral("Generazione file telematico terminata dall'utente"));
+                reject();
+                return;
+            }
+        }
+        for (QPushButton *b : {buNext, buInizio, buPrior, buCancel, buOk})
+            b->setEnabled(false);
+        m_dm->includeD = rbTuttiSv->isChecked();
+        m_dm->includeSY = rbTuttiSY->isChecked();
+        try {
+            m_dm->runGeneration();
+            buOk->setEnabled(true);
+            buOk->setFocus();
+        } catch (const std::exception &e) {
+            addInfo(QStringLiteral("***** ") + errorText(e));
+            messages().error(QStringLiteral("Operazione terminata con errore"));
+        }
+    }
+    buCancel->setEnabled(true);
+}
+
+void TfmJexFile::buOkClick()
+{
+    const QString dir = Paths::telematicOutDir();
+    QDir().mkpath(dir);
+    const QString chosen = chooseFile ? chooseFile(dir, QStringLiteral("770") + QStringLiteral("2025").right(2)) : QString();
+    if (chosen.isEmpty()) {
+        buCancelClick();
+        return;
+    }
+    m_outFile = chosen;
+    try {
+        {
+            WaitCursor wait;
+            m_dm->BuildFile();
+            m_dm->WriteTelematicFile(m_outFile);
+        }
+        buCancelClick();
+        messages().messageDlg(QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
+                                  + m_outFile + QStringLiteral("\r\n"),
+                              DlgType::Warning, Buttons::Ok);
+        accept();
+    } catch (const std::exception &e) {
+        messages().error(errorText(e));
+    }
+}
+
+void TfmJexFile::buCancelClick()
+{
+    m_dm->closeTables();
+}
+
+} // namespace jex

@@ -1,0 +1,72 @@
+#include "shell/windowprogram.h"
+
+#include "shell/mainwindow.h"
+#include "shell/dialogmessages.h"
+#include "shell/registry.h"
+#include "shell/searchwindow.h"
+
+#include "base/desktop.h"
+#include "base/messages.h"
+#include "database/params.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+#include <QTimer>
+
+namespace jex {
+
+namespace {
+
+class DesktopServices : public Desktop
+{
+public:
+    bool openPath(const QString &path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+};
+
+} // namespace
+
+int runGui(const QString &openItem)
+{
+    static QtMessageService service;
+    setMessageService(&service);
+    // Without a real display (offscreen, minimal) there is nothing to open
+    // documents on.
+    static DesktopServices shell;
+    const QString platform = QGuiApplication::platformName();
+    const bool shown = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    setDesktop(shown ? &shell : nullptr);
+
+    // Application-lifetime singletons in start-up order: the registry, then
+    // the main window, then the search window.
+    TdmJexAttivazioni::instance();
+    TfmJexMain::f24epProvider = [] {
+        // The first activation fixes the fiscal year of this edition and
+        // loads its payroll parameters before the F24 caption is decided.
+        zptAnnoFinanziario().SetAnno(QStringLiteral("2024").toInt() - 1969);
+        dmZptParams().SetAnnoFinanziario(zptAnnoFinanziario().Id);
+        const QVariant v = dmZptParams().ParamField(QStringLiteral("IPACOF24EP"));
+        return !(v.isValid() && !v.isNull() && v.toInt() == 0);
+    };
+    TfmJexMain main;
+    TfmQmrRicerca search(&main);
+    TfmQmrRicerca::setInstance(&search);
+
+    main.show();
+    if (!main.formShow())
+        return 1;
+    main.formActivate();
+    if (!openItem.isEmpty())
+        QTimer::singleShot(0, &main, [&main, openItem] {
+            if (!TdmJexAttivazioni::instance().item(openItem))
+                messages().warning(QStringLiteral("Funzione sconosciuta: %1").arg(openItem));
+            else
+                main.execute(openItem);
+        });
+    const int rc = QApplication::exec();
+    TfmQmrRicerca::setInstance(nullptr);
+    setMessageService(nullptr);
+    return rc;
+}
+
+} // namespace jex
