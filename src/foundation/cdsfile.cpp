@@ -3,10 +3,12 @@
 // precedes it, so that a damaged or truncated file is recognised. XML data
 // packets (<DATAPACKET>) are read as well, for files authored by hand.
 
+#include "outputfile.h"
 #include "dataset.h"
 #include "errors.h"
 #include "filterexpr.h"
 #include "numformat.h"
+#include "outputfile.h"
 
 #include <algorithm>
 
@@ -327,12 +329,7 @@ void ClientDataSet::saveToFile(const QString &path) const
     } else {
         bytes = saveToBytes();
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EQxError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(path, file.errorString()));
-    file.write(bytes);
-    if (!file.commit())
-        throw EQxError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(path, file.errorString()));
+    writeOutputFile(path, bytes);
 }
 
 void ClientDataSet::loadFromFile(const QString &path)

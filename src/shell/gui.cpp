@@ -5,6 +5,7 @@
 #include "registry.h"
 #include "ricerca.h"
 
+#include "foundation/errors.h"
 #include "foundation/messages.h"
 #include "foundation/params.h"
 
@@ -12,6 +13,24 @@
 #include <QTimer>
 
 namespace jex {
+
+JexApplication::JexApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool JexApplication::notify(QObject *receiver, QEvent *event)
+{
+    // The last boundary of the window program: an exception that escaped a
+    // window's handler is shown and the program stays usable, instead of
+    // ending it through the event loop.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EAbort &) {
+    } catch (const std::exception &e) {
+        messages().error(QStringLiteral("Errore non previsto: ") + errorText(e));
+    } catch (...) {
+        messages().error(QStringLiteral("Errore non previsto: errore sconosciuto"));
+    }
+    return false;
+}
 
 int runGui(const QString &openItem)
 {
@@ -36,7 +55,8 @@ int runGui(const QString &openItem)
     main.show();
     if (!main.formShow())
         return 1;
-    main.formActivate();
+    if (!main.formActivate())
+        return 1;
     if (!openItem.isEmpty())
         QTimer::singleShot(0, &main, [&main, openItem] {
             if (!TdmJexAttivazioni::instance().item(openItem))

@@ -4,6 +4,7 @@
 #include "foundation/dbcds.h"
 #include "foundation/errors.h"
 #include "foundation/messages.h"
+#include "foundation/outputfile.h"
 #include "telematic/jexfiledb.h"
 #include "telematic/jexmfile.h"
 
@@ -15,9 +16,19 @@ namespace jex {
 
 namespace {
 
+// The written supply is the result (standard output); the progress of the
+// generation and every message go to standard error.
 QTextStream &out()
 {
     static QTextStream s(stdout);
+    s.setEncoding(QStringConverter::Utf8);
+    return s;
+}
+
+QTextStream &info()
+{
+    static QTextStream s(stderr);
+    s.setEncoding(QStringConverter::Utf8);
     return s;
 }
 
@@ -25,20 +36,20 @@ int runTelematic(const CommandArgs &args)
 {
     const QString target = args.value(QStringLiteral("--out"));
     if (target.isEmpty()) {
-        out() << "Indicare il file da scrivere con --out FILE" << Qt::endl;
+        info() << "Indicare il file da scrivere con --out FILE" << Qt::endl;
         return 2;
     }
     TQmrDBCds service;
     TdmJexFile dm;
     dm.access = dbcdsAccess(service);
-    dm.addInfo = [](const QString &line) { out() << line << Qt::endl; };
+    dm.addInfo = [](const QString &line) { info() << line << Qt::endl; };
     dm.openTables();
 
     const bool dData = dm.hasDiStSvSxData();
     const bool syData = dm.hasSyData();
     const char *path = !dData && !syData ? "onlyfile" : (dData && !syData ? "onlySV-ST-Sx-DI"
                                                          : (!dData ? "onlySY" : "Default"));
-    out() << "Percorso: " << path << Qt::endl;
+    info() << "Percorso: " << path << Qt::endl;
     dm.includeD = !args.has(QStringLiteral("--no-d"));
     dm.includeSY = !args.has(QStringLiteral("--no-sy"));
 
@@ -46,23 +57,27 @@ int runTelematic(const CommandArgs &args)
     CompletenessCheck &check = telematicCompletenessCheck();
     if (check && !check(findings, {&dm.cds("cdsSost"), &dm.cds("cdsForn")}, 1)) {
         for (const QString &f : findings)
-            out() << f << Qt::endl;
+            info() << f << Qt::endl;
         if (!args.has(QStringLiteral("--yes"))) {
-            out() << "Generazione file telematico terminata dall'utente" << Qt::endl;
+            info() << "Generazione file telematico terminata dall'utente" << Qt::endl;
             return 1;
         }
     }
+    QStringList files;
     try {
         dm.runGeneration();
+        makeOutputFolder(target);
+        dm.BuildFile();
+        files = dm.WriteTelematicFile(target);
+    } catch (const EAbort &) {
+        info() << "Operazione terminata con errore" << Qt::endl;
+        return 1;
     } catch (const std::exception &e) {
-        out() << "***** " << errorText(e) << Qt::endl << "Operazione terminata con errore" << Qt::endl;
+        info() << "***** " << errorText(e) << Qt::endl << "Operazione terminata con errore" << Qt::endl;
         return 1;
     }
-    const QString dir = QFileInfo(target).absolutePath();
-    QDir().mkpath(dir);
-    dm.BuildFile();
-    const QStringList files = dm.WriteTelematicFile(target);
     dm.closeTables();
+    info() << "Operazione terminata con successo." << Qt::endl;
     out() << "Generazione file completata con successo. Il file è presente in:" << Qt::endl;
     for (const QString &f : files)
         out() << f << Qt::endl;
@@ -75,6 +90,8 @@ const bool registered = [] {
     tel.synopsis = QStringLiteral("telematic [--no-d] [--no-sy] [--yes] --out FILE");
     tel.description = QStringLiteral("Genera il file telematico 770 (record A, B, D, I, J, Z)");
     tel.valueOptions = {QStringLiteral("--out")};
+    tel.flags = {QStringLiteral("--no-d"), QStringLiteral("--no-sy"), QStringLiteral("--yes")};
+    tel.maxPositional = 0;
     tel.run = runTelematic;
     CommandRegistry::instance().add(tel);
 
@@ -96,6 +113,7 @@ const bool registered = [] {
     demo.name = QStringLiteral("telematic-demo");
     demo.synopsis = QStringLiteral("telematic-demo");
     demo.description = QStringLiteral("Aggiunge alla scuola dimostrativa i prospetti SX, SY, DI e un sostituto estinto");
+    demo.maxPositional = 0;
     demo.run = [](const CommandArgs &) {
         TQmrDBCds service;
         seedTelematicDemo(service);
