@@ -1,11 +1,14 @@
 #include "telematic/jexuxmlrec.h"
 
 #include "foundation/errors.h"
+#include "foundation/outputfile.h"
 #include "telematic/jexmfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSet>
+
+#include <cerrno>
 
 namespace jex {
 
@@ -162,8 +165,11 @@ TXMLRecordZType::TXMLRecordZType(std::shared_ptr<QDomDocument> doc) : m_doc(std:
 std::shared_ptr<QDomDocument> loadLayoutDocument(const QString &fileName)
 {
     QFile f(fileName);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly))
-        throw EQxError(QStringLiteral("Impossibile aprire il tracciato %1: %2").arg(fileName, f.errorString()));
+        throw EQxError(QStringLiteral("Impossibile aprire il tracciato %1: %2")
+                           .arg(QDir::toNativeSeparators(fileName),
+                                errno == ENOENT ? QStringLiteral("file mancante") : systemErrorText(errno)));
     auto doc = std::make_shared<QDomDocument>();
     QString msg;
     int line = 0, col = 0;
