@@ -19,17 +19,8 @@ using namespace jex;
 
 namespace {
 
-void printOut(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
-}
-
-void printErr(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-}
+void printOut(const QString &text) { commandOutput(text); }
+void printErr(const QString &text) { commandMessage(text); }
 
 QString helpText()
 {
@@ -111,11 +102,12 @@ int main(int argc, char *argv[])
 
     if (commandName.isEmpty()) {
         // The window program.
-        QApplication app(argc, argv);
+        JexApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("jex770"));
         if (!mainDir.isEmpty())
             Paths::setMainDir(mainDir);
         AppContext::instance().databaseUrl = database;
+        AppContext::instance().missingDatabase = AppContext::MissingDatabase::Ask;
         return runGui(openItem);
     }
 
@@ -128,26 +120,18 @@ int main(int argc, char *argv[])
     if (!mainDir.isEmpty())
         Paths::setMainDir(mainDir);
     AppContext::instance().databaseUrl = database;
+    // Only these two make a database that is not there; for the others a
+    // missing file is a wrong path.
+    AppContext::instance().missingDatabase = command->createsDatabase ? AppContext::MissingDatabase::Create
+                                                                      : AppContext::MissingDatabase::Refuse;
 
+    // Arguments are checked before anything runs: an option the command does
+    // not know changes nothing.
     CommandArgs cargs;
-    for (int i = 0; i < rest.size(); ++i) {
-        const QString &a = rest[i];
-        if (a.startsWith(u"--")) {
-            const int eq = a.indexOf(u'=');
-            if (eq > 0) {
-                cargs.options.insert(a.left(eq), a.mid(eq + 1));
-            } else if (command->valueOptions.contains(a)) {
-                if (i + 1 >= rest.size()) {
-                    printErr(QStringLiteral("Manca il valore dell'opzione %1\n").arg(a));
-                    return 2;
-                }
-                cargs.options.insert(a, rest[++i]);
-            } else {
-                cargs.options.insert(a, QString());
-            }
-        } else {
-            cargs.positional << a;
-        }
+    QString argError;
+    if (!parseCommandArgs(*command, rest, cargs, &argError)) {
+        printErr(argError + u'\n' + commandUsage(*command) + u'\n');
+        return 2;
     }
 
     ScriptedMessageService batch(answerNo ? ModalResult::No : ModalResult::Yes, true);

@@ -2,6 +2,8 @@
 
 #include "base/messages.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace jex {
@@ -18,6 +20,11 @@ QString AppContext::effectiveDatabaseUrl() const
         return databaseUrl;
     const QString env = qEnvironmentVariable("JEX770_DATABASE");
     return env.isEmpty() ? TdmZptConnessione::defaultDatabaseUrl() : env;
+}
+
+bool AppContext::usesEmbeddedDatabase() const
+{
+    return databaseUrl.isEmpty() && qEnvironmentVariable("JEX770_DATABASE").isEmpty();
 }
 
 TdmZptConnessione &AppContext::connection()
@@ -40,6 +47,22 @@ bool AppContext::openDatabase()
     if (c.xqoMain.isConnected())
         return true;
     const DatabaseUrl url = DatabaseUrl::parse(effectiveDatabaseUrl());
+    if (url.dialect == Dialect::SQLite && !usesEmbeddedDatabase() && !QFileInfo::exists(url.path)) {
+        const QString path = QDir::toNativeSeparators(QFileInfo(url.path).absoluteFilePath());
+        switch (missingDatabase) {
+        case MissingDatabase::Create:
+            break;
+        case MissingDatabase::Ask:
+            if (!messages().confirm(QStringLiteral("Il database %1 non esiste. Crearlo vuoto?").arg(path)))
+                return false;
+            break;
+        case MissingDatabase::Refuse:
+            messages().error(QStringLiteral("Il database %1 non esiste. Controllare il percorso indicato; "
+                                            "per creare un nuovo database usare il comando init oppure connect.")
+                                 .arg(path));
+            return false;
+        }
+    }
     return c.OpenZptConnection(url);
 }
 

@@ -16,6 +16,14 @@ public:
 
     QString databaseUrl; // empty = the embedded database
     QString effectiveDatabaseUrl() const;
+    // True when the database is the embedded one (no --database, no
+    // JEX770_DATABASE): that one is created on first start.
+    bool usesEmbeddedDatabase() const;
+
+    // What opening does with a SQLite database named by the user that does
+    // not exist yet: a typing error must not become a new empty database.
+    enum class MissingDatabase { Create, Ask, Refuse };
+    MissingDatabase missingDatabase = MissingDatabase::Create;
 
     // The connection module, created on first use (it loads the named texts).
     TdmZptConnessione &connection();

@@ -22,16 +22,34 @@ struct Command
     QString name;
     QString synopsis;    // "import-f24 [--st1] [--st2] [--sv]"
     QString description; // one line, Italian
-    // Options that take a value (the others are flags).
+    // Options that take a value ("--out FILE" or "--out=FILE").
     QStringList valueOptions;
+    // Options without a value. Anything not declared here or above is refused.
+    QStringList flags;
+    // Most names or files the command takes; -1 for any number.
+    int maxPositional = -1;
     // Runs the command; returns the exit code.
     std::function<int(const CommandArgs &)> run;
     bool hidden = false;     // build-time tools, not listed in --help
     bool needsStartup = true; // runs the program's start-up first
+    // May create the SQLite database named by --database when it is not
+    // there; the other commands refuse a missing database as a wrong path.
+    bool createsDatabase = false;
 };
 
 // Writes a command's result on standard output at once (UTF-8).
 void commandOutput(const QString &text);
+// Writes a message of a command (progress, warning, error) on standard error
+// at once (UTF-8).
+void commandMessage(const QString &text);
+
+// Reads the arguments after the command's name against the options it
+// declares. False, with the reason in *error (Italian), for an option the
+// command does not know, a value option without its value or a flag with one.
+bool parseCommandArgs(const Command &command, const QStringList &args, CommandArgs &out, QString *error);
+
+// How a command is called, for an error of its arguments.
+QString commandUsage(const Command &command);
 
 class CommandRegistry
 {

@@ -58,7 +58,7 @@ ModalResult ScriptedMessageService::messageDlg(const QString &text, DlgType type
         QString line = dlgTypeName(type) + QStringLiteral(": ") + text;
         if (buttons != Buttons::Ok)
             line += QStringLiteral(" [risposta: %1]").arg(QString::fromUtf8(answerName(answer)));
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
         std::fflush(stderr);
     }
     return answer;
@@ -68,7 +68,7 @@ void ScriptedMessageService::progress(const QString &line)
 {
     m_progress.append(line);
     if (m_echo) {
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
         std::fflush(stderr);
     }
 }

@@ -13,6 +13,8 @@ void registerDatabaseCommands(Registry &registry)
     connect.name = QStringLiteral("connect");
     connect.synopsis = QStringLiteral("connect");
     connect.description = QStringLiteral("Apre il database come all'avvio del programma (controlli e manutenzione) e dice se è connesso.");
+    connect.maxPositional = 0;
+    connect.createsDatabase = true;
     connect.run = [](const CommandArgs &) {
         TdmZptConnessione &c = AppContext::instance().connection();
         commandOutput(QStringLiteral("Connesso al database %1 (versione %2).\n")

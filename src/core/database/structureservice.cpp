@@ -540,7 +540,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
 
 // ---------------------------------------------------------------- export
 
-void TQmrDBCds::ExportCds(const QString &programma, int anno, const QString &dir, int mese)
+bool TQmrDBCds::ExportCds(const QString &programma, int anno, const QString &dir, int mese)
 {
     TQxSQLConnection &c = *Connection();
     QSqlQuery q = c.exec(QStringLiteral(
@@ -565,11 +565,13 @@ void TQmrDBCds::ExportCds(const QString &programma, int anno, const QString &dir
         base += u'/';
     const QString savedProgramma = Programma;
     Programma = programma;
+    bool all = true;
     try {
         for (const QString &n : std::as_const(names)) {
             const QString path = base + n + QStringLiteral(".cds");
             if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
                 messages().error(QStringLiteral("Impossibile creare la directory specificata."));
+                all = false;
                 continue;
             }
             ClientDataSet ds;
@@ -581,6 +583,7 @@ void TQmrDBCds::ExportCds(const QString &programma, int anno, const QString &dir
         throw;
     }
     Programma = savedProgramma;
+    return all;
 }
 
 } // namespace jex

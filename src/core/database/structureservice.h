@@ -58,7 +58,9 @@ public:
     void SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno);
 
     // One NAME.cds file per structure of the program into the directory.
-    void ExportCds(const QString &programma, int anno, const QString &dir, int mese);
+    // False when a file was skipped (its folder could not be made, the user
+    // has been told); a file that cannot be written is thrown.
+    bool ExportCds(const QString &programma, int anno, const QString &dir, int mese);
 
     // A "column=field[+field...]" pair of a structure's field map.
     struct MapPair

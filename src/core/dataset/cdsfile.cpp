@@ -7,6 +7,11 @@
 #include "base/errors.h"
 #include "dataset/filterexpr.h"
 #include "base/numformat.h"
+#include "base/outputfile.h"
+#include "dataset.h"
+#include "base/errors.h"
+#include "filterexpr.h"
+#include "base/numformat.h"
 
 #include <algorithm>
 
@@ -327,12 +332,7 @@ void ClientDataSet::saveToFile(const QString &path) const
     } else {
         bytes = saveToBytes();
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EQxError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(path, file.errorString()));
-    file.write(bytes);
-    if (!file.commit())
-        throw EQxError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(path, file.errorString()));
+    writeOutputFile(path, bytes);
 }
 
 void ClientDataSet::loadFromFile(const QString &path)

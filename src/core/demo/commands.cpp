@@ -94,6 +94,9 @@ void registerDemo(Registry &registry)
     c.description = QStringLiteral(
         "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, 40 se non indicato).");
     c.valueOptions = {QStringLiteral("--employees")};
+    c.flags = {QStringLiteral("--demo")};
+    c.maxPositional = 0;
+    c.createsDatabase = true;
     c.needsStartup = false; // the start-up checks would ask for a school that is not there yet
     c.run = runInit;
     registry.commands.add(c);

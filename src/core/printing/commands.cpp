@@ -24,10 +24,11 @@ void registerPrinting(Registry &registry)
         "axfSV, axfSX, axfSY, axfSS, xafRiepilogoINPS, xafRiepilogoTassSep, xafRiepilogoIRPEF, "
         "xafRiepilogoINPDAP, xafRiepilogoAutonomi); con --data legge le sezioni esportate in CARTELLA.");
     print.valueOptions = {QStringLiteral("--out"), QStringLiteral("--data")};
+    print.maxPositional = 1;
     print.needsStartup = false;
     print.run = [](const CommandArgs &a) {
         if (a.positional.isEmpty()) {
-            commandOutput(QStringLiteral("Uso: print VOCE [--out FILE.pdf] [--data CARTELLA]\n"));
+            commandMessage(QStringLiteral("Uso: jex770 print VOCE [--out FILE.pdf] [--data CARTELLA]\n"));
             return 2;
         }
         const QString item = a.positional.first();
@@ -48,7 +49,7 @@ void registerPrinting(Registry &registry)
             const QString path = a.value(QStringLiteral("--out"), Paths::printsDir() + p.fileName);
             try {
                 if (!p.run(path)) {
-                    commandOutput(noPrintText(p.item.compare(QLatin1String("axfSS"), Qt::CaseInsensitive) == 0) +
+                    commandMessage(noPrintText(p.item.compare(QLatin1String("axfSS"), Qt::CaseInsensitive) == 0) +
                                   QLatin1Char('\n'));
                     return 1;
                 }
@@ -59,7 +60,7 @@ void registerPrinting(Registry &registry)
             commandOutput(QStringLiteral("File generato: %1\n").arg(path));
             return 0;
         }
-        commandOutput(QStringLiteral("Voce di stampa sconosciuta: %1\n").arg(item));
+        commandMessage(QStringLiteral("Voce di stampa sconosciuta: %1\n").arg(item));
         return 2;
     };
     registry.commands.add(print);
@@ -74,7 +75,7 @@ void registerPrinting(Registry &registry)
     make.needsStartup = false;
     make.run = [](const CommandArgs &a) {
         if (a.positional.size() != 2) {
-            commandOutput(QStringLiteral("Uso: make-print-templates DESCRIZIONE.xml CARTELLA\n"));
+            commandMessage(QStringLiteral("Uso: make-print-templates DESCRIZIONE.xml CARTELLA\n"));
             return 2;
         }
         try {
@@ -82,7 +83,7 @@ void registerPrinting(Registry &registry)
             commandOutput(QStringLiteral("%1 modelli scritti in %2\n").arg(files.size()).arg(a.positional[1]));
             return 0;
         } catch (const std::exception &e) {
-            commandOutput(errorText(e) + QLatin1Char('\n'));
+            commandMessage(errorText(e) + QLatin1Char('\n'));
             return 1;
         }
     };

@@ -6,6 +6,7 @@
 #include "dataset/dataset.h"
 #include "base/errors.h"
 #include "base/numformat.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -21,17 +22,52 @@ namespace jex {
 
 namespace {
 
-int intAttr(const QDomElement &e, const char *name)
+// Where an element of a coordinate file is, for the messages of a damaged file.
+QString elementPlace(const QDomElement &e)
 {
-    return e.attribute(QLatin1String(name)).trimmed().toInt();
+    QStringList path;
+    for (QDomElement p = e; !p.isNull(); p = p.parentNode().toElement()) {
+        const QString name = p.attribute(QStringLiteral("Name"));
+        path.prepend(name.isEmpty() ? p.tagName() : QStringLiteral("%1 \"%2\"").arg(p.tagName(), name));
+    }
+    return QStringLiteral("%1 (riga %2)").arg(path.join(QStringLiteral(" / "))).arg(e.lineNumber());
 }
 
-double realAttr(const QDomElement &e, const char *name)
+[[noreturn]] void damaged(const QString &path, const QDomElement &e, const QString &what)
 {
-    double v = 0;
-    if (!parseAmount(e.attribute(QLatin1String(name)).trimmed(), &v))
+    throw EQxError(QStringLiteral("File di coordinate %1 danneggiato: %2, %3")
+                       .arg(QDir::toNativeSeparators(path), elementPlace(e), what));
+}
+
+// A missing attribute reads as 0, as the delivered files leave some out; one
+// that is there must be a number.
+int intAttr(const QString &path, const QDomElement &e, const char *name)
+{
+    const QString text = e.attribute(QLatin1String(name)).trimmed();
+    if (text.isEmpty())
         return 0;
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok)
+        damaged(path, e, QStringLiteral("l'attributo %1 non è un numero intero: \"%2\"").arg(QLatin1String(name), text));
     return v;
+}
+
+double realAttr(const QString &path, const QDomElement &e, const char *name)
+{
+    const QString text = e.attribute(QLatin1String(name)).trimmed();
+    if (text.isEmpty())
+        return 0;
+    double v = 0;
+    if (!parseAmount(text, &v))
+        damaged(path, e, QStringLiteral("l'attributo %1 non è un numero: \"%2\"").arg(QLatin1String(name), text));
+    return v;
+}
+
+bool knownAlignment(const QString &text)
+{
+    return text.isEmpty() || text == QLatin1String("taLeftJustify") || text == QLatin1String("taRightJustify")
+           || text == QLatin1String("taCenter");
 }
 
 QList<QDomElement> children(const QDomElement &parent, const char *tag)
@@ -88,29 +124,50 @@ QVector<PdfPageFormat> loadPageFormat(const QString &path)
     if (root.tagName() != QLatin1String("PdfConf"))
         throw EQxError(QStringLiteral("%1: elemento radice PdfConf atteso").arg(path));
     QVector<PdfPageFormat> pages;
+    if (children(root, "Page").isEmpty())
+        damaged(path, root, QStringLiteral("nessuna pagina"));
     for (const QDomElement &p : children(root, "Page")) {
         PdfPageFormat page;
         page.name = p.attribute(QStringLiteral("Name"));
-        page.templatePage = intAttr(p, "Template");
+        if (page.name.trimmed().isEmpty())
+            damaged(path, p, QStringLiteral("pagina senza nome"));
+        page.templatePage = intAttr(path, p, "Template");
+        if (page.templatePage < 0)
+            damaged(path, p, QStringLiteral("pagina del modello negativa"));
         for (const QDomElement &s : children(p, "Section")) {
             PdfSection section;
             section.name = s.attribute(QStringLiteral("Name"));
+            if (section.name.trimmed().isEmpty())
+                damaged(path, s, QStringLiteral("sezione senza nome"));
             section.repeat = s.attribute(QStringLiteral("Repeat"));
             for (const QDomElement &e : children(s, "Edit")) {
                 PdfEdit edit;
                 edit.name = e.attribute(QStringLiteral("Name"));
-                edit.alignment = alignmentFromText(e.attribute(QStringLiteral("Alignment")));
+                if (edit.name.trimmed().isEmpty())
+                    damaged(path, e, QStringLiteral("campo senza nome"));
+                const QString alignment = e.attribute(QStringLiteral("Alignment"));
+                if (!knownAlignment(alignment))
+                    damaged(path, e, QStringLiteral("allineamento sconosciuto \"%1\"").arg(alignment));
+                edit.alignment = alignmentFromText(alignment);
                 edit.type = e.attribute(QStringLiteral("Type"));
+                if (!isKnownPdfType(edit.type))
+                    damaged(path, e, QStringLiteral("tipo sconosciuto \"%1\"").arg(edit.type));
+                if (children(e, "PrintRect").isEmpty())
+                    damaged(path, e, QStringLiteral("nessuna posizione (PrintRect)"));
                 for (const QDomElement &r : children(e, "PrintRect")) {
                     PdfPrintRect rect;
-                    rect.top = intAttr(r, "Top");
-                    rect.left = intAttr(r, "Left");
-                    rect.height = intAttr(r, "Height");
-                    rect.space = realAttr(r, "Space");
-                    rect.vOffset = intAttr(r, "vOffset");
-                    rect.oOffset = intAttr(r, "oOffset");
-                    rect.minIndex = intAttr(r, "MinIndex");
-                    rect.maxIndex = intAttr(r, "MaxIndex");
+                    rect.top = intAttr(path, r, "Top");
+                    rect.left = intAttr(path, r, "Left");
+                    rect.height = intAttr(path, r, "Height");
+                    rect.space = realAttr(path, r, "Space");
+                    rect.vOffset = intAttr(path, r, "vOffset");
+                    rect.oOffset = intAttr(path, r, "oOffset");
+                    rect.minIndex = intAttr(path, r, "MinIndex");
+                    rect.maxIndex = intAttr(path, r, "MaxIndex");
+                    if (rect.top < 0 || rect.left < 0 || rect.height < 0 || rect.minIndex < 0 || rect.maxIndex < 0)
+                        damaged(path, r, QStringLiteral("posizione negativa"));
+                    if (rect.maxIndex != 0 && rect.maxIndex < rect.minIndex)
+                        damaged(path, r, QStringLiteral("MaxIndex minore di MinIndex"));
                     edit.rects << rect;
                 }
                 section.edits << edit;
@@ -120,6 +177,26 @@ QVector<PdfPageFormat> loadPageFormat(const QString &path)
         pages << page;
     }
     return pages;
+}
+
+bool isKnownPdfType(const QString &type)
+{
+    // Every type formatPdfValue knows; SP and an empty type print the text as it is.
+    static const QStringList known = {QString(), QStringLiteral("SP"), QStringLiteral("FL"), QStringLiteral("TR"),
+                                      QStringLiteral("FF"), QStringLiteral("TA"), QStringLiteral("DT"),
+                                      QStringLiteral("DT2"), QStringLiteral("DA"), QStringLiteral("CD"),
+                                      QStringLiteral("CB"), QStringLiteral("M"), QStringLiteral("F")};
+    return known.contains(type == QLatin1String("M") || type == QLatin1String("F") ? type : type.toUpper());
+}
+
+bool isKnownFrontType(const QString &type)
+{
+    // Every type FormatStampa knows; X prints the text as it is.
+    static const QStringList known = {QStringLiteral("X"),  QStringLiteral("DT"), QStringLiteral("DTd"),
+                                      QStringLiteral("DA"), QStringLiteral("CB"), QStringLiteral("M"),
+                                      QStringLiteral("F"),  QStringLiteral("TR"), QStringLiteral("AR"),
+                                      QStringLiteral("PC"), QStringLiteral("SP"), QStringLiteral("SP2")};
+    return known.contains(type);
 }
 
 QString formatPdfValue(const QString &type, const QString &text)
@@ -256,21 +333,38 @@ bool TdmJexPDF::OpenTemplate(const QString &templatePath, const QString &coordPa
 {
     m_loaded = false;
     m_pages.clear();
-    if (!QFileInfo::exists(templatePath) || !QFileInfo::exists(coordPath))
+    m_coordPath = coordPath;
+    m_openError.clear();
+    if (!QFileInfo::exists(templatePath)) {
+        m_openError = QStringLiteral("Modello di stampa mancante: %1").arg(QDir::toNativeSeparators(templatePath));
         return false;
+    }
+    if (!QFileInfo::exists(coordPath)) {
+        m_openError = QStringLiteral("File di coordinate mancante: %1").arg(QDir::toNativeSeparators(coordPath));
+        return false;
+    }
     try {
         m_pages = loadPageFormat(coordPath);
         m_pdf = std::make_unique<TWqpPdf>();
         m_pdf->Check(m_pdf->LoadFromFile(templatePath), QStringLiteral("Caricamento modello base"));
         m_templateDoc = m_pdf->SelectedDocument();
+        // A page the coordinates place on must be in the template.
+        const int templatePages = m_pdf->PageCount();
+        for (const PdfPageFormat &page : std::as_const(m_pages))
+            if (page.templatePage > templatePages)
+                throw EQxError(QStringLiteral("Il modello di stampa %1 ha %2 pagine: la pagina \"%3\" del file %4 "
+                                              "vuole la pagina %5")
+                                   .arg(QDir::toNativeSeparators(templatePath)).arg(templatePages)
+                                   .arg(page.name, QDir::toNativeSeparators(coordPath)).arg(page.templatePage));
         m_outputDoc = m_pdf->NewDocument();
         m_pdf->Check(m_outputDoc, QStringLiteral("Creazione nuovo documento"));
         m_pdf->Check(m_pdf->SetOrigin(1), {});
         m_pdf->Check(m_pdf->SetMeasurementUnits(1), {});
         m_loaded = true;
         return true;
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         m_pages.clear();
+        m_openError = errorText(e);
         return false;
     }
 }
@@ -319,9 +413,13 @@ bool TdmJexPDF::PrintSection(const QString &pageName, const QString &sectionName
         for (const PdfSection &section : page.sections)
             if (section.name.compare(sectionName, Qt::CaseInsensitive) == 0)
                 return printSection(section, row);
-        return false;
+        // The print asks for what its coordinate file must hold: a section
+        // not there means a damaged or wrong file, not an empty print.
+        throw EQxError(QStringLiteral("File di coordinate %1 danneggiato: la pagina \"%2\" non ha la sezione \"%3\"")
+                           .arg(QDir::toNativeSeparators(m_coordPath), pageName, sectionName));
     }
-    return false;
+    throw EQxError(QStringLiteral("File di coordinate %1 danneggiato: manca la pagina \"%2\"")
+                       .arg(QDir::toNativeSeparators(m_coordPath), pageName));
 }
 
 bool TdmJexPDF::printSection(const PdfSection &section, int row)
@@ -361,7 +459,7 @@ void TdmJexPDF::SavePdf(const QString &path, bool openFolder, bool openFile)
     if (!m_pdf)
         throw EQxError(QStringLiteral("Salvataggio stampa"));
     const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
+    makeOutputFolder(path);
     m_pdf->Check(m_pdf->SaveToFile(path), QStringLiteral("Salvataggio stampa"));
     // Batch commands and tests have no desktop to open things on.
     Desktop *shown = desktop();

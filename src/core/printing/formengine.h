@@ -63,6 +63,9 @@ bool pdfRectPosition(const PdfPrintRect &rect, int row, bool diSection, double *
 
 // The dialog shown when a print cannot start from its template and coordinates.
 QString pdfCreationErrorText();
+// Types of the coordinate files of the prints and of the front page.
+bool isKnownPdfType(const QString &type);
+bool isKnownFrontType(const QString &type);
 
 // What the print window and the batch command say when a print produced no
 // file; the SS print has rows only after a run of the telematic file.
@@ -89,6 +92,8 @@ public:
 
     TWqpPdf *pdf() const { return m_pdf.get(); }
     bool hasCoordinates() const { return m_loaded; }
+    // Why the last OpenTemplate failed, naming the file and the element.
+    QString openError() const { return m_openError; }
     const QVector<PdfPageFormat> &pages() const { return m_pages; }
 
     // The producer's line printed along the left margin of every page.
@@ -101,6 +106,8 @@ private:
     std::unique_ptr<TWqpPdf> m_pdf;
     QVector<PdfPageFormat> m_pages;
     bool m_loaded = false;
+    QString m_coordPath;
+    QString m_openError;
     int m_templateDoc = 0;
     int m_outputDoc = 0;
     QHash<QString, ClientDataSet *> m_dataSets; // lower-case name

@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "base/paths.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -36,40 +37,77 @@ struct FrontSection
     QList<FrontEdit> edits;
 };
 
-// Reads FrontS.xml; false when it is missing or not a front-page format.
-bool loadFront(const QString &path, QList<FrontSection> &out)
+[[noreturn]] void frontDamaged(const QString &path, const QDomElement &e, const QString &what)
+{
+    const QString name = e.attribute(QStringLiteral("Name"));
+    throw EQxError(QStringLiteral("File di coordinate %1 danneggiato: %2%3 (riga %4), %5")
+                       .arg(QDir::toNativeSeparators(path), e.tagName(),
+                            name.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(name))
+                       .arg(e.lineNumber())
+                       .arg(what));
+}
+
+int frontInt(const QString &path, const QDomElement &e, const char *name)
+{
+    const QString text = e.attribute(QLatin1String(name)).trimmed();
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0)
+        frontDamaged(path, e, QStringLiteral("l'attributo %1 non è un numero valido: \"%2\"").arg(QLatin1String(name), text));
+    return v;
+}
+
+// Reads FrontS.xml; a missing or damaged file is refused naming the file and
+// the element, since a front page printed from it would be wrong.
+void loadFront(const QString &path, QList<FrontSection> &out)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return false;
+        throw EQxError(QStringLiteral("File di coordinate del frontespizio mancante o illeggibile: %1")
+                           .arg(QDir::toNativeSeparators(path)));
     QDomDocument dom;
-    if (!dom.setContent(&f) || dom.documentElement().tagName() != QLatin1String("Fronte"))
-        return false;
+    QString error;
+    int line = 0;
+    if (!dom.setContent(&f, &error, &line))
+        throw EQxError(QStringLiteral("File di coordinate %1 danneggiato: XML non valido alla riga %2: %3")
+                           .arg(QDir::toNativeSeparators(path)).arg(line).arg(error));
     const QDomElement root = dom.documentElement();
+    if (root.tagName() != QLatin1String("Fronte"))
+        frontDamaged(path, root, QStringLiteral("elemento radice Fronte atteso"));
     for (QDomElement s = root.firstChildElement(QStringLiteral("Section")); !s.isNull();
          s = s.nextSiblingElement(QStringLiteral("Section"))) {
         FrontSection section;
         section.name = s.attribute(QStringLiteral("Name"));
-        section.page = s.attribute(QStringLiteral("Page")).toInt();
+        section.page = frontInt(path, s, "Page");
         for (QDomElement e = s.firstChildElement(QStringLiteral("Edit")); !e.isNull();
              e = e.nextSiblingElement(QStringLiteral("Edit"))) {
             FrontEdit edit;
             edit.name = e.attribute(QStringLiteral("Name"));
+            if (edit.name.trimmed().isEmpty())
+                frontDamaged(path, e, QStringLiteral("campo senza nome"));
             edit.type = e.attribute(QStringLiteral("Type"));
-            edit.page = e.attribute(QStringLiteral("Page")).toInt();
-            bool ok = false;
-            edit.space = e.attribute(QStringLiteral("Space")).trimmed().toDouble(&ok);
+            if (!isKnownFrontType(edit.type))
+                frontDamaged(path, e, QStringLiteral("tipo sconosciuto \"%1\"").arg(edit.type));
+            edit.page = frontInt(path, e, "Page");
+            const QString space = e.attribute(QStringLiteral("Space")).trimmed();
+            bool ok = space.isEmpty();
+            edit.space = ok ? 0 : space.toDouble(&ok);
             if (!ok)
-                edit.space = 0;
+                frontDamaged(path, e, QStringLiteral("l'attributo Space non è un numero: \"%1\"").arg(space));
             const QDomElement r = e.firstChildElement(QStringLiteral("PrintRect"));
-            edit.top = r.attribute(QStringLiteral("Top")).toInt();
-            edit.left = r.attribute(QStringLiteral("Left")).toInt();
-            edit.height = r.attribute(QStringLiteral("Height")).toInt();
+            if (r.isNull())
+                frontDamaged(path, e, QStringLiteral("nessuna posizione (PrintRect)"));
+            edit.top = frontInt(path, r, "Top");
+            edit.left = frontInt(path, r, "Left");
+            edit.height = frontInt(path, r, "Height");
             section.edits << edit;
         }
         out << section;
     }
-    return true;
+    if (out.isEmpty())
+        frontDamaged(path, root, QStringLiteral("nessuna sezione"));
 }
 
 } // namespace
@@ -103,8 +141,10 @@ bool TdmJexStampe::printFront(ClientDataSet &sost, const QString &path)
 {
     QList<FrontSection> sections;
     const QString templatePath = Paths::coordDir() + QStringLiteral("770_sempl_mod.pdf");
-    if (!QFileInfo::exists(templatePath) || !loadFront(Paths::coordDir() + QStringLiteral("FrontS.xml"), sections))
-        return false;
+    if (!QFileInfo::exists(templatePath))
+        throw EQxError(QStringLiteral("Modello di stampa del frontespizio mancante: %1")
+                           .arg(QDir::toNativeSeparators(templatePath)));
+    loadFront(Paths::coordDir() + QStringLiteral("FrontS.xml"), sections);
     TWqpPdf pdf;
     pdf.Check(pdf.LoadFromFile(templatePath), QStringLiteral("Caricamento modello base"));
     const int templateDoc = pdf.SelectedDocument();
@@ -143,7 +183,7 @@ bool TdmJexStampe::printFront(ClientDataSet &sost, const QString &path)
             pdf.QxDrawText(edit.left, edit.top, text, edit.space, TextAlign::Left);
         }
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    makeOutputFolder(path);
     pdf.Check(pdf.SaveToFile(path), QStringLiteral("Salvataggio stampa"));
     return true;
 }

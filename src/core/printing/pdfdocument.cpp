@@ -1,6 +1,7 @@
 #include "printing/pdfdocument.h"
 
 #include "base/errors.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,7 +77,7 @@ int TWqpPdf::LoadFromFile(const QString &path)
         m_page = 0;
         return 1;
     } catch (const PdfError &e) {
-        return fail(podofoReason(e));
+        return fail(QStringLiteral("%1 danneggiato: %2").arg(QDir::toNativeSeparators(path), podofoReason(e)));
     }
 }
 
@@ -331,17 +332,24 @@ int TWqpPdf::SaveToFile(const QString &path)
     PdfMemDocument *d = selectedDoc();
     if (!d)
         return fail(QStringLiteral("nessun documento"));
+    QByteArray bytes;
     try {
         finishPainting();
-        const QString tmp = path + QStringLiteral(".tmp");
-        d->Write(QFile::encodeName(tmp).constData());
-        QFile::remove(path);
-        if (!QFile::rename(tmp, path))
-            return fail(QStringLiteral("impossibile scrivere %1").arg(path));
-        return 1;
+        // The document is made in memory; the file is written as every
+        // output file is, so a failed write leaves the old print in place.
+        PdfRefCountedBuffer buffer;
+        PdfOutputDevice device(&buffer);
+        d->Write(&device);
+        bytes = QByteArray(buffer.GetBuffer(), qsizetype(device.GetLength()));
     } catch (const PdfError &e) {
         return fail(podofoReason(e));
     }
+    try {
+        writeOutputFile(path, bytes);
+    } catch (const EQxError &e) {
+        return fail(e.message());
+    }
+    return 1;
 }
 
 void TWqpPdf::Check(int result, const QString &operation)

@@ -85,7 +85,7 @@ bool TdmJexProspSTPDF::openSectionPrint(const QString &coordFile, const QStringL
     cdsAltreVoci.addField(QStringLiteral("SAVOMODN"), FieldType::String, 2);
     cdsAltreVoci.createDataSet();
     if (!OpenTemplate(coordPath(TemplateFile), coordPath(coordFile))) {
-        messages().error(pdfCreationErrorText());
+        messages().error(pdfCreationErrorText() + QStringLiteral("\n\r") + openError());
         return false;
     }
     return true;
@@ -432,7 +432,7 @@ bool TdmJexProspSTPDF::openReport(const QString &templateFile, bool showError)
 {
     if (!OpenTemplate(coordPath(templateFile), coordPath(ReportCoord))) {
         if (showError)
-            messages().error(pdfCreationErrorText());
+            messages().error(pdfCreationErrorText() + QStringLiteral("\n\r") + openError());
         return false;
     }
     return true;

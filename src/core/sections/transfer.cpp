@@ -460,6 +460,7 @@ void registerSectionCommands(Registry &registry)
     show.synopsis = QStringLiteral("show TABELLA [--year ANNO] [--program jex|jey] [--format csv|json]");
     show.description = QStringLiteral("Stampa le righe di una tabella della dichiarazione in CSV o JSON.");
     show.valueOptions = {QStringLiteral("--year"), QStringLiteral("--program"), QStringLiteral("--format")};
+    show.maxPositional = 1;
     show.run = [](const CommandArgs &a) {
         if (a.positional.size() != 1) {
             err(QStringLiteral("Uso: jex770 show TABELLA [--year ANNO] [--program jex|jey] [--format csv|json]\n"));
@@ -486,6 +487,8 @@ void registerSectionCommands(Registry &registry)
     load.synopsis = QStringLiteral("load TABELLA FILE [--replace] [--program jex|jey] [--year ANNO]");
     load.description = QStringLiteral("Carica in una tabella le righe di un file CSV o JSON (con --replace sostituisce quelle presenti).");
     load.valueOptions = {QStringLiteral("--year"), QStringLiteral("--program")};
+    load.flags = {QStringLiteral("--replace")};
+    load.maxPositional = 2;
     load.run = [](const CommandArgs &a) {
         if (a.positional.size() != 2) {
             err(QStringLiteral("Uso: jex770 load TABELLA FILE [--replace] [--program jex|jey]\n"));
@@ -517,6 +520,7 @@ void registerSectionCommands(Registry &registry)
     exp.name = QStringLiteral("export");
     exp.synopsis = QStringLiteral("export CARTELLA");
     exp.description = QStringLiteral("Esporta tutte le tabelle della dichiarazione come file .cds nella cartella.");
+    exp.maxPositional = 1;
     exp.run = [](const CommandArgs &a) {
         if (a.positional.size() != 1) {
             err(QStringLiteral("Uso: jex770 export CARTELLA\n"));
@@ -525,7 +529,16 @@ void registerSectionCommands(Registry &registry)
         TQmrDBCds service(2024, QStringLiteral("jex"), 0);
         service.SetConnection(&AppContext::instance().connection().xqoMain);
         service.SetShowWait(false);
-        service.ExportCds(QStringLiteral("jex"), service.Anno, a.positional[0], 0);
+        try {
+            if (!service.ExportCds(QStringLiteral("jex"), service.Anno, a.positional[0], 0)) {
+                err(QStringLiteral("Esportazione non completata: alcune tabelle non sono state esportate in %1.\n")
+                        .arg(a.positional[0]));
+                return 1;
+            }
+        } catch (const EQxError &e) {
+            err(e.message() + QStringLiteral("\nEsportazione interrotta: le tabelle non sono state esportate tutte.\n"));
+            return 1;
+        }
         commandOutput(QStringLiteral("Tabelle esportate in %1.\n").arg(a.positional[0]));
         return 0;
     };

@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "telematic/returndata.h"
 #include "telematic/generation.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,9 +17,19 @@ namespace jex {
 
 namespace {
 
+// The written supply is the result (standard output); the progress of the
+// generation and every message go to standard error.
 QTextStream &out()
 {
     static QTextStream s(stdout);
+    s.setEncoding(QStringConverter::Utf8);
+    return s;
+}
+
+QTextStream &info()
+{
+    static QTextStream s(stderr);
+    s.setEncoding(QStringConverter::Utf8);
     return s;
 }
 
@@ -26,20 +37,20 @@ int runTelematic(const CommandArgs &args)
 {
     const QString target = args.value(QStringLiteral("--out"));
     if (target.isEmpty()) {
-        out() << "Indicare il file da scrivere con --out FILE" << Qt::endl;
+        info() << "Indicare il file da scrivere con --out FILE" << Qt::endl;
         return 2;
     }
     TQmrDBCds service;
     TdmJexFile dm;
     dm.access = dbcdsAccess(service);
-    dm.addInfo = [](const QString &line) { out() << line << Qt::endl; };
+    dm.addInfo = [](const QString &line) { info() << line << Qt::endl; };
     dm.openTables();
 
     const bool dData = dm.hasDiStSvSxData();
     const bool syData = dm.hasSyData();
     const char *path = !dData && !syData ? "onlyfile" : (dData && !syData ? "onlySV-ST-Sx-DI"
                                                          : (!dData ? "onlySY" : "Default"));
-    out() << "Percorso: " << path << Qt::endl;
+    info() << "Percorso: " << path << Qt::endl;
     dm.includeD = !args.has(QStringLiteral("--no-d"));
     dm.includeSY = !args.has(QStringLiteral("--no-sy"));
 
@@ -47,23 +58,27 @@ int runTelematic(const CommandArgs &args)
     CompletenessCheck &check = telematicCompletenessCheck();
     if (check && !check(findings, {&dm.cds("cdsSost"), &dm.cds("cdsForn")}, 1)) {
         for (const QString &f : findings)
-            out() << f << Qt::endl;
+            info() << f << Qt::endl;
         if (!args.has(QStringLiteral("--yes"))) {
-            out() << "Generazione file telematico terminata dall'utente" << Qt::endl;
+            info() << "Generazione file telematico terminata dall'utente" << Qt::endl;
             return 1;
         }
     }
+    QStringList files;
     try {
         dm.runGeneration();
+        makeOutputFolder(target);
+        dm.BuildFile();
+        files = dm.WriteTelematicFile(target);
+    } catch (const EAbort &) {
+        info() << "Operazione terminata con errore" << Qt::endl;
+        return 1;
     } catch (const std::exception &e) {
-        out() << "***** " << errorText(e) << Qt::endl << "Operazione terminata con errore" << Qt::endl;
+        info() << "***** " << errorText(e) << Qt::endl << "Operazione terminata con errore" << Qt::endl;
         return 1;
     }
-    const QString dir = QFileInfo(target).absolutePath();
-    QDir().mkpath(dir);
-    dm.BuildFile();
-    const QStringList files = dm.WriteTelematicFile(target);
     dm.closeTables();
+    info() << "Operazione terminata con successo." << Qt::endl;
     out() << "Generazione file completata con successo. Il file è presente in:" << Qt::endl;
     for (const QString &f : files)
         out() << f << Qt::endl;
@@ -79,6 +94,8 @@ void registerTelematic(Registry &registry)
     tel.synopsis = QStringLiteral("telematic [--no-d] [--no-sy] [--yes] --out FILE");
     tel.description = QStringLiteral("Genera il file telematico 770 (record A, B, D, I, J, Z)");
     tel.valueOptions = {QStringLiteral("--out")};
+    tel.flags = {QStringLiteral("--no-d"), QStringLiteral("--no-sy"), QStringLiteral("--yes")};
+    tel.maxPositional = 0;
     tel.run = runTelematic;
     registry.commands.add(tel);
 
@@ -100,6 +117,7 @@ void registerTelematic(Registry &registry)
     demo.name = QStringLiteral("telematic-demo");
     demo.synopsis = QStringLiteral("telematic-demo");
     demo.description = QStringLiteral("Aggiunge alla scuola dimostrativa i prospetti SX, SY, DI e un sostituto estinto");
+    demo.maxPositional = 0;
     demo.run = [](const CommandArgs &) {
         TQmrDBCds service;
         seedTelematicDemo(service);

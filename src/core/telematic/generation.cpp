@@ -4,6 +4,7 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -787,7 +788,8 @@ void TdmJexFile::runGeneration()
     GenerateRecordI();
     GenerateRecordJ();
     saveWorkingTables();
-    addLine(QStringLiteral("Operazione terminata con successo."));
+    // The caller says when the whole operation has succeeded: the file is
+    // still to be built and written.
 }
 
 // --- assembly -----------------------------------------------------------
@@ -937,17 +939,14 @@ QStringList TdmJexFile::WriteTelematicFile(const QString &fileName)
     }
 
     QStringList written;
+    QList<QPair<QString, QByteArray>> contents;
     int next = 0;
     for (int k = 1; k <= files; ++k) {
         const QString name = k == 1 ? fileName : fileName + u'_' + QString::number(k);
-        QFile out(name);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EQxError(QStringLiteral("Impossibile creare il file %1: %2").arg(name, out.errorString()));
+        QByteArray bytes;
         auto line = [&](const QString &rec) {
-            QByteArray bytes = rec.toLatin1();
+            bytes += rec.toLatin1();
             bytes += "\r\n";
-            if (out.write(bytes) != bytes.size())
-                throw EQxError(QStringLiteral("Errore di scrittura nel file %1: %2").arg(name, out.errorString()));
         };
         QString a = recA;
         setAt(a, 522, files == 1 ? QStringLiteral("0000") : StrZero(k, 4));
@@ -974,9 +973,11 @@ QStringList TdmJexFile::WriteTelematicFile(const QString &fileName)
         setAt(z, 43, StrZero(countI, 9));
         setAt(z, 52, StrZero(countJ, 9));
         line(z);
-        out.close();
+        contents.append({name, bytes});
         written.append(name);
     }
+    // All parts or none: a supply is sent whole.
+    writeOutputFiles(contents);
     return written;
 }
 

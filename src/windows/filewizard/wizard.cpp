@@ -4,10 +4,12 @@
 #include "base/errors.h"
 #include "base/paths.h"
 #include "telematic/returndata.h"
+#include "base/messages.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace jex {
@@ -167,8 +170,18 @@ void TfmJexFile::FormCreate()
 void TfmJexFile::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    if (!m_shown)
+    if (m_shown)
+        return;
+    // An exception must not leave an event handler: the wizard says what
+    // went wrong and closes, the program goes on.
+    try {
         FormShow();
+    } catch (const EAbort &) {
+        QTimer::singleShot(0, this, &QDialog::reject);
+    } catch (const std::exception &ex) {
+        messages().error(QStringLiteral("Errore non previsto: ") + errorText(ex));
+        QTimer::singleShot(0, this, &QDialog::reject);
+    }
 }
 
 void TfmJexFile::addInfo(const QString &line)
@@ -282,6 +295,7 @@ void TfmJexFile::buInizioClick()
         m_dm->includeSY = rbTuttiSY->isChecked();
         try {
             m_dm->runGeneration();
+            addInfo(QStringLiteral("Operazione terminata con successo."));
             buOk->setEnabled(true);
             buOk->setFocus();
         } catch (const std::exception &e) {
@@ -301,6 +315,14 @@ void TfmJexFile::buOkClick()
         buCancelClick();
         return;
     }
+    // The save dialog does not ask: a supply already there may be the one
+    // sent, so the window asks before replacing it.
+    if (QFileInfo::exists(chosen)
+        && !messages().confirm(QStringLiteral("Il file %1 esiste già. Sostituirlo con la nuova fornitura?")
+                                   .arg(QDir::toNativeSeparators(chosen)))) {
+        addInfo(QStringLiteral("File non scritto: il file esistente è stato lasciato com'era."));
+        return;
+    }
     m_outFile = chosen;
     try {
         {
@@ -314,6 +336,7 @@ void TfmJexFile::buOkClick()
                               DlgType::Warning, Buttons::Ok);
         accept();
     } catch (const std::exception &e) {
+        addInfo(QStringLiteral("***** ") + errorText(e));
         messages().error(errorText(e));
     }
 }

@@ -131,19 +131,29 @@ bool TfmJexMain::formShow()
     return true;
 }
 
-void TfmJexMain::formActivate()
+bool TfmJexMain::formActivate()
 {
     if (m_activated)
-        return;
+        return true;
     m_activated = true;
-    TdmJexAttivazioni::instance().startupHook(f24epProvider ? f24epProvider() : true);
-    buildNavigation();
-    if (mxOLBar->count() > 0)
-        mxOLBar->setCurrentIndex(0);
-    if (QFile::exists(Paths::resolveIn(Paths::newsDir(), QStringLiteral("Check.txt")))) {
-        execute(QStringLiteral("xasNotizie"));
-        QThread::msleep(1000);
+    // The first activation reads the year's parameters from the database: a
+    // failure there is shown like one of the start-up, and the program ends.
+    try {
+        TdmJexAttivazioni::instance().startupHook(f24epProvider ? f24epProvider() : true);
+        buildNavigation();
+        if (mxOLBar->count() > 0)
+            mxOLBar->setCurrentIndex(0);
+        if (QFile::exists(Paths::resolveIn(Paths::newsDir(), QStringLiteral("Check.txt")))) {
+            execute(QStringLiteral("xasNotizie"));
+            QThread::msleep(1000);
+        }
+    } catch (const EAbort &) {
+        return false;
+    } catch (const std::exception &e) {
+        messages().error(QStringLiteral("Errore non previsto: ") + errorText(e));
+        return false;
     }
+    return true;
 }
 
 void TfmJexMain::buildNavigation()

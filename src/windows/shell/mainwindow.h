@@ -38,7 +38,8 @@ public:
     // false when the application must end (the user has been told).
     bool formShow();
     // Builds the navigation from the registry (first activation).
-    void formActivate();
+    // False when the first activation failed; the user has been told.
+    bool formActivate();
     bool execute(const QString &item);
 
     // The F24 caption depends on a payroll parameter; the parameter module

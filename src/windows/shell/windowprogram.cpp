@@ -8,6 +8,7 @@
 #include "base/desktop.h"
 #include "base/messages.h"
 #include "database/params.h"
+#include "base/errors.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -25,6 +26,24 @@ public:
 };
 
 } // namespace
+
+JexApplication::JexApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool JexApplication::notify(QObject *receiver, QEvent *event)
+{
+    // The last boundary of the window program: an exception that escaped a
+    // window's handler is shown and the program stays usable, instead of
+    // ending it through the event loop.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EAbort &) {
+    } catch (const std::exception &e) {
+        messages().error(QStringLiteral("Errore non previsto: ") + errorText(e));
+    } catch (...) {
+        messages().error(QStringLiteral("Errore non previsto: errore sconosciuto"));
+    }
+    return false;
+}
 
 int runGui(const QString &openItem)
 {
@@ -55,7 +74,8 @@ int runGui(const QString &openItem)
     main.show();
     if (!main.formShow())
         return 1;
-    main.formActivate();
+    if (!main.formActivate())
+        return 1;
     if (!openItem.isEmpty())
         QTimer::singleShot(0, &main, [&main, openItem] {
             if (!TdmJexAttivazioni::instance().item(openItem))

@@ -134,6 +134,74 @@ private Q_SLOTS:
         AppContext::instance().databaseUrl.clear();
     }
 
+    void missingNamedDatabase_data()
+    {
+        QTest::addColumn<int>("policy");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("message");
+        const auto refuse = int(AppContext::MissingDatabase::Refuse);
+        const auto ask = int(AppContext::MissingDatabase::Ask);
+        const auto create = int(AppContext::MissingDatabase::Create);
+        QTest::newRow("batch command") << refuse << int(ModalResult::Yes) << false
+                                       << "Il database %1 non esiste. Controllare il percorso indicato; per creare un "
+                                          "nuovo database usare il comando init oppure connect.";
+        QTest::newRow("window, no") << ask << int(ModalResult::No) << false << "Il database %1 non esiste. Crearlo vuoto?";
+        QTest::newRow("window, yes") << ask << int(ModalResult::Yes) << true << "Il database %1 non esiste. Crearlo vuoto?";
+        QTest::newRow("init") << create << int(ModalResult::Yes) << true << "";
+    }
+    void missingNamedDatabase()
+    {
+        // A mistyped --database must not become a new empty return.
+        QFETCH(int, policy);
+        QFETCH(int, answer);
+        QFETCH(bool, opened);
+        QFETCH(QString, message);
+        MainDirCopy main;
+        QTemporaryDir where;
+        const QString path = where.filePath(QStringLiteral("refuso/jex770.db"));
+        AppContext &ctx = AppContext::instance();
+        ctx.databaseUrl = QStringLiteral("sqlite:") + path;
+        ctx.missingDatabase = AppContext::MissingDatabase(policy);
+        m_messages.queueAnswer(ModalResult(answer));
+        const bool ok = ctx.openDatabase();
+        ctx.missingDatabase = AppContext::MissingDatabase::Create;
+        ctx.databaseUrl.clear();
+        QCOMPARE(ok, opened);
+        QCOMPARE(m_messages.texts(), message.isEmpty() ? QStringList() : QStringList{message.arg(QDir::toNativeSeparators(path))});
+        QCOMPARE(QFileInfo::exists(path), opened);
+        // Refused, not even its folder is made.
+        QCOMPARE(QFileInfo::exists(where.filePath(QStringLiteral("refuso"))), opened);
+    }
+
+    void existingNamedDatabaseOpensInBatch()
+    {
+        MainDirCopy main;
+        TestDatabase db(QStringLiteral("sqlite"));
+        AppContext &ctx = AppContext::instance();
+        ctx.databaseUrl = db.url();
+        QVERIFY(ctx.openDatabase()); // made by init
+        ctx.reset();
+        ctx.missingDatabase = AppContext::MissingDatabase::Refuse;
+        const bool ok = ctx.openDatabase();
+        ctx.missingDatabase = AppContext::MissingDatabase::Create;
+        ctx.databaseUrl.clear();
+        QVERIFY2(ok, qPrintable(m_messages.texts().join(u'|')));
+    }
+
+    void embeddedDatabaseIsCreatedOnFirstStart()
+    {
+        if (!qEnvironmentVariableIsEmpty("JEX770_DATABASE"))
+            QSKIP("JEX770_DATABASE names a database");
+        MainDirCopy main;
+        AppContext &ctx = AppContext::instance();
+        ctx.missingDatabase = AppContext::MissingDatabase::Refuse;
+        const bool ok = ctx.openDatabase();
+        ctx.missingDatabase = AppContext::MissingDatabase::Create;
+        QVERIFY2(ok, qPrintable(m_messages.texts().join(u'|')));
+        QVERIFY(QFileInfo::exists(main.dir.filePath(QStringLiteral("USR/YRDati/jex770.db"))));
+    }
+
     void badUrlsAreNamed_data()
     {
         QTest::addColumn<QString>("url");

@@ -1,5 +1,6 @@
 #include "filewizard/wizard.h"
 #include "telematic/returndata.h"
+#include "base/errors.h"
 #include "telfixture.h"
 
 #include <QPlainTextEdit>
@@ -136,6 +137,65 @@ private Q_SLOTS:
         QVERIFY(w.form.infoLines().contains("Generazione file telematico terminata dall'utente"));
         QVERIFY(msgs.contains("Dato obbligatorio mancante: Tipo fornitore"));
         QVERIFY(!QFile::exists(fx.tmp.filePath("dati/TFIFI_FIELDSFILE.CDS")));
+    }
+
+    void existingSupplyIsReplacedOnlyWhenConfirmed_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("no") << int(ModalResult::No) << false;
+        QTest::newRow("yes") << int(ModalResult::Yes) << true;
+    }
+    void existingSupplyIsReplacedOnlyWhenConfirmed()
+    {
+        TelFixture fx;
+        const QString path = fx.tmp.filePath("77025");
+        QFile sent(path);
+        QVERIFY(sent.open(QIODevice::WriteOnly));
+        sent.write("fornitura inviata\r\n");
+        sent.close();
+        Wizard w(fx);
+        w.form.buInizio->click();
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        msgs.clear();
+        msgs.queueAnswer(ModalResult(answer));
+        w.form.buOk->click();
+        QVERIFY(!msgs.shown().isEmpty());
+        QCOMPARE(msgs.shown().first().type, DlgType::Confirmation);
+        QCOMPARE(msgs.shown().first().text,
+                 QStringLiteral("Il file %1 esiste già. Sostituirlo con la nuova fornitura?").arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(TelFixture::lines(path).size() == 3, replaced);
+        QCOMPARE(msgs.contains("Generazione file completata con successo."), replaced);
+    }
+
+    void supplyThatCannotBeWrittenIsReported()
+    {
+        TelFixture fx;
+        Wizard w(fx);
+        w.form.chooseFile = [&fx](const QString &, const QString &name) { return fx.tmp.filePath("manca/" + name); };
+        w.form.buInizio->click();
+        msgs.clear();
+        w.form.buOk->click();
+        const QString path = QDir::toNativeSeparators(fx.tmp.filePath("manca/77025"));
+        QCOMPARE(msgs.texts(), QStringList{QStringLiteral("Impossibile scrivere il file %1: la cartella non esiste").arg(path)});
+        QVERIFY(!msgs.contains("completata con successo"));
+    }
+
+    void failureWhenShownClosesTheWizard()
+    {
+        // The first showing opens the tables: a database failure there is
+        // shown and the wizard closes, instead of ending the program.
+        TelFixture fx;
+        TfmJexFile form(fx.dm);
+        fx.dm.access.open = [](ClientDataSet &, const QString &table) {
+            throw EQxError(QStringLiteral("no such table: %1").arg(table));
+        };
+        form.show();
+        QCOMPARE(msgs.texts().size(), 1);
+        QVERIFY2(msgs.texts().first().startsWith(QStringLiteral("Errore non previsto: no such table: ")),
+                 qPrintable(msgs.texts().first()));
+        QTRY_VERIFY(!form.isVisible());
     }
 };
 

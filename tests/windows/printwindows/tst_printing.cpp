@@ -9,8 +9,10 @@
 #include "dataset/dataset.h"
 #include "base/messages.h"
 #include "base/paths.h"
+#include "base/errors.h"
 
 #include "shell/registry.h"
+#include "fullfs.h"
 
 #include <QDialog>
 
@@ -69,6 +71,25 @@ QString pdfText(const QString &path)
 int pdfPages(const QString &path)
 {
     return pdfText(path).count(QLatin1Char('\f'));
+}
+
+// A copy of a delivered coordinate file with one text replaced; empty when
+// the text is not there.
+QString damagedCoordinates(const QTemporaryDir &dir, const QString &file, const QString &from, const QString &to)
+{
+    QFile in(Paths::coordDir() + file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(in.readAll());
+    const int at = text.indexOf(from);
+    if (at < 0)
+        return {};
+    text.replace(at, from.size(), to);
+    const QString path = dir.filePath(file);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0)
+        return {};
+    return path;
 }
 
 } // namespace
@@ -530,6 +551,109 @@ private Q_SLOTS:
         } host;
         QVERIFY(!TdmJexAttivazioni::instance().execute(QStringLiteral("xafRiepilogoIRPEF"), host));
         QVERIFY(QFile::exists(Paths::printsDir() + QStringLiteral("RiepilogoIRPEF.pdf")));
+    }
+    void damagedCoordinatesAreRefused_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("message"); // after the file name
+        QTest::newRow("unknown type")
+            << R"(<Edit Name="SAVOMODN" Alignment="taCenter" Type="SP">)"
+            << R"(<Edit Name="SAVOMODN" Alignment="taCenter" Type="ZZ">)"
+            << "PdfConf / Page \"ModN\" / Section \"cdsAltreVoci\" / Edit \"SAVOMODN\" (riga 5), tipo sconosciuto \"ZZ\"";
+        QTest::newRow("position not a number")
+            << R"(<PrintRect Top="53" Left="541")" << R"(<PrintRect Top="5x3" Left="541")"
+            << "Edit \"SAVOMODN\" / PrintRect (riga 6), l'attributo Top non è un numero intero: \"5x3\"";
+        QTest::newRow("space not a number")
+            << R"(Height="10" Space="0")" << R"(Height="10" Space="due")"
+            << "PrintRect (riga 6), l'attributo Space non è un numero: \"due\"";
+        QTest::newRow("negative position")
+            << R"(<PrintRect Top="53" Left="541")" << R"(<PrintRect Top="53" Left="-541")"
+            << "PrintRect (riga 6), posizione negativa";
+        QTest::newRow("unknown alignment")
+            << R"(Alignment="taCenter")" << R"(Alignment="centrato")"
+            << "Edit \"SAVOMODN\" (riga 5), allineamento sconosciuto \"centrato\"";
+        QTest::newRow("template page beyond the template")
+            << R"(<Page Name="ModN" Template="0">)" << R"(<Page Name="ModN" Template="999">)"
+            << "vuole la pagina 999";
+    }
+    void damagedCoordinatesAreRefused()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = damagedCoordinates(dir, QStringLiteral("ProspSV.xml"), from, to);
+        QVERIFY2(!path.isEmpty(), "the delivered coordinates have changed: update the case");
+        TdmJexProspSTPDF module;
+        QVERIFY(!module.OpenTemplate(Paths::coordDir() + "770_sempl_mod.pdf", path));
+        QVERIFY2(module.openError().contains(QDir::toNativeSeparators(path)), qPrintable(module.openError()));
+        QVERIFY2(module.openError().endsWith(message), qPrintable(module.openError()));
+    }
+
+    void renamedSectionIsAnError()
+    {
+        // A section the print needs but the file does not hold would leave
+        // the print silently empty.
+        QTemporaryDir dir;
+        const QString path = damagedCoordinates(dir, QStringLiteral("ProspSV.xml"),
+                                                QStringLiteral(R"(<Section Name="cdsSost")"),
+                                                QStringLiteral(R"(<Section Name="cdsSostituto")"));
+        QVERIFY(!path.isEmpty());
+        TdmJexProspSTPDF module;
+        QVERIFY2(module.OpenTemplate(Paths::coordDir() + "770_sempl_mod.pdf", path), qPrintable(module.openError()));
+        try {
+            module.PrintSection(QStringLiteral("CodFis"), QStringLiteral("cdsSost"), 1);
+            QFAIL("a missing section was printed");
+        } catch (const EQxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("File di coordinate %1 danneggiato: la pagina \"CodFis\" non ha la "
+                                                 "sezione \"cdsSost\"").arg(QDir::toNativeSeparators(path)));
+        }
+    }
+
+    void missingFrontCoordinatesNameTheFile()
+    {
+        // An installation whose front-page coordinates are missing.
+        QTemporaryDir main;
+        const QString coord = main.filePath(QStringLiteral("USR/YR2024/Res/CoordStp/"));
+        QVERIFY(QDir().mkpath(coord));
+        QVERIFY(QFile::copy(Paths::coordDir() + "770_sempl_mod.pdf", coord + "770_sempl_mod.pdf"));
+        const QString installed = Paths::mainDir();
+        Paths::setMainDir(main.path());
+        struct Restore { QString dir; ~Restore() { Paths::setMainDir(dir); } } restore{installed};
+        ClientDataSet cds;
+        m_tables->open(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
+        const QString path = out(QStringLiteral("FrontMancante.pdf"));
+        try {
+            TdmJexStampe::printFront(cds, path);
+            QFAIL("the front page was printed without its coordinates");
+        } catch (const EQxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("File di coordinate del frontespizio mancante o illeggibile: %1")
+                                      .arg(QDir::toNativeSeparators(coord + "FrontS.xml")));
+        }
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void printOnAFullDiskKeepsThePreviousFile()
+    {
+        jex::test::FullFileSystem fs;
+        if (!fs.available())
+            QSKIP(qPrintable(fs.skipReason()));
+        addSV(QString(), 1, 10);
+        QVERIFY(fs.put(QStringLiteral("SV.pdf"), "stampa precedente"));
+        QVERIFY(fs.fill());
+        TdmJexProspSTPDF module;
+        const QString path = fs.filePath(QStringLiteral("SV.pdf"));
+        try {
+            module.PrintProspSV(path);
+            QFAIL("a print on a full disk was reported as done");
+        } catch (const EQxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Salvataggio stampa: Impossibile scrivere il file %1: spazio esaurito "
+                                                 "sul disco").arg(path));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("stampa precedente"));
     }
 };
 

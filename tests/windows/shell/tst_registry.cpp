@@ -69,6 +69,7 @@ private Q_SLOTS:
     void exportCancelledAndDone();
     void summaryHookGetsPrintPath();
     void mainWindowOpensOnce();
+    void firstActivationFailureIsShown();
     void mainWindowRefusesPrintWithOpenWindow();
     void unregisteredClassIsDisabled();
 
@@ -210,6 +211,21 @@ void TstRegistry::unregisteredClassIsDisabled()
     it.formClass = QStringLiteral("TfmNonRegistrata");
     QVERIFY(!TdmJexAttivazioni::instance().isAvailable(it));
     QVERIFY(TdmJexAttivazioni::instance().isAvailable(*TdmJexAttivazioni::instance().item("xafSostituto")));
+}
+
+void TstRegistry::firstActivationFailureIsShown()
+{
+    // The first activation reads the payroll parameters: when their table is
+    // missing the user is told and the program can close, without an abort.
+    const auto saved = TfmJexMain::f24epProvider;
+    TfmJexMain::f24epProvider = []() -> bool {
+        throw EQxError(QStringLiteral("no such table: TPACO_PARAMCOMP"));
+    };
+    TfmJexMain w;
+    const bool ok = w.formActivate();
+    TfmJexMain::f24epProvider = saved;
+    QVERIFY(!ok);
+    QCOMPARE(m_msg.texts(), QStringList{QStringLiteral("Errore non previsto: no such table: TPACO_PARAMCOMP")});
 }
 
 JEX_WINDOW_TEST_MAIN(TstRegistry)

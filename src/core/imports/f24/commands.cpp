@@ -46,15 +46,21 @@ int runImportF24Command(const CommandArgs &args)
 
 void registerF24Commands(Registry &registry)
 {
-    registry.commands.add(Command{
-        QStringLiteral("import-f24"), QStringLiteral("import-f24 [--st1] [--st2] [--sv]"),
-        QStringLiteral("Importa i versamenti F24 nei prospetti ST I, ST II e SV (tutti se nessuno è indicato)"),
-        {}, runImportF24Command});
+    Command imp;
+    imp.name = QStringLiteral("import-f24");
+    imp.synopsis = QStringLiteral("import-f24 [--st1] [--st2] [--sv]");
+    imp.description = QStringLiteral("Importa i versamenti F24 nei prospetti ST I, ST II e SV (tutti se nessuno è indicato)");
+    imp.flags = {QStringLiteral("--st1"), QStringLiteral("--st2"), QStringLiteral("--sv")};
+    imp.maxPositional = 0;
+    imp.run = runImportF24Command;
+    registry.commands.add(imp);
     // Fills the payroll archive with the demo year only, for checks by hand.
     Command demo;
     demo.name = QStringLiteral("f24-demo");
     demo.synopsis = QStringLiteral("f24-demo [--no-previous-year]");
     demo.description = QStringLiteral("Versamenti F24EP dimostrativi del 2024 nell'archivio degli stipendi");
+    demo.flags = {QStringLiteral("--no-previous-year")};
+    demo.maxPositional = 0;
     demo.hidden = true;
     demo.run = [](const CommandArgs &a) {
         seedF24Demo(AppContext::instance().connection().xqoMain, !a.has(QStringLiteral("--no-previous-year")));

@@ -1,0 +1,249 @@
+// The jex770 program itself, run as a user runs it: exit codes, results on
+// standard output and messages on standard error, and what is left on disk
+// when an option, a file or a write is wrong.
+
+#include "fullfs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace jex::test;
+
+namespace {
+
+struct Run
+{
+    int rc = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_db;
+
+    QString program() const { return qEnvironmentVariable("JEX770_BUILD_DIR") + QStringLiteral("/dist/bin/jex770"); }
+
+    Run run(const QStringList &args, const QString &database = {}) const
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("JEX770_DATABASE"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        QStringList all{QStringLiteral("--database"), QStringLiteral("sqlite:") + (database.isEmpty() ? m_db : database)};
+        p.start(program(), all + args);
+        Run r;
+        if (!p.waitForFinished(300000))
+            return r;
+        r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString tmp(const QString &name) const { return m_tmp.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(program()).isExecutable(), qPrintable(program()));
+        m_db = tmp(QStringLiteral("dich.sqlite"));
+        const Run r = run({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--employees"), QStringLiteral("3")});
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+    }
+
+    void unknownOptionsChangeNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("load --replce") << QStringList{"load", "TPST_PROSPETTOST", "ST.csv", "--replce"}
+                                       << "Opzione sconosciuta per il comando load: --replce";
+        QTest::newRow("import-f24 --sv-only") << QStringList{"import-f24", "--sv-only"}
+                                              << "Opzione sconosciuta per il comando import-f24: --sv-only";
+        QTest::newRow("show --formt") << QStringList{"show", "TPST_PROSPETTOST", "--formt", "json"}
+                                      << "Opzione sconosciuta per il comando show: --formt";
+        QTest::newRow("telematic, name without --out") << QStringList{"telematic", "770"}
+                                                       << "Il comando telematic non vuole argomenti: 770";
+        QTest::newRow("value missing") << QStringList{"show", "TPST_PROSPETTOST", "--year"}
+                                       << "Manca il valore dell'opzione --year";
+    }
+    void unknownOptionsChangeNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const Run before = run({QStringLiteral("show"), QStringLiteral("TPST_PROSPETTOST")});
+        QCOMPARE(before.rc, 0);
+        // The rows already there, as a file that would load.
+        QFile csv(tmp(QStringLiteral("ST.csv")));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write(before.out.toUtf8());
+        csv.close();
+        QStringList full = args;
+        for (QString &a : full)
+            if (a == u"ST.csv")
+                a = csv.fileName();
+        const Run r = run(full);
+        QCOMPARE(r.rc, 2);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith(error + u'\n'), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("Uso: jex770 ") + args.first()), qPrintable(r.err));
+        QCOMPARE(run({QStringLiteral("show"), QStringLiteral("TPST_PROSPETTOST")}).out, before.out);
+    }
+
+    void unknownCommand()
+    {
+        const Run r = run({QStringLiteral("esporta")});
+        QCOMPARE(r.rc, 2);
+        QCOMPARE(r.out, QString());
+        QVERIFY(r.err.contains(QStringLiteral("Comando sconosciuto: esporta")));
+    }
+
+    void mistypedDatabaseIsNotCreated_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("show") << QStringList{"show", "TSOS_DATOSOSTITUTO"};
+        QTest::newRow("telematic") << QStringList{"telematic", "--yes", "--out", "770"};
+        QTest::newRow("print") << QStringList{"print", "axfSV", "--out", "SV.pdf"};
+    }
+    void mistypedDatabaseIsNotCreated()
+    {
+        QFETCH(QStringList, args);
+        const QString typo = tmp(QStringLiteral("dihc/dich.sqlite"));
+        QStringList full = args;
+        for (QString &a : full)
+            if (a == u"770" || a == u"SV.pdf")
+                a = tmp(QStringLiteral("refuso_") + a);
+        const Run r = run(full, typo);
+        QCOMPARE(r.rc, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(QStringLiteral("Il database %1 non esiste").arg(typo)), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(tmp(QStringLiteral("dihc"))));
+        QVERIFY(!QFileInfo::exists(tmp(QStringLiteral("refuso_770"))));
+        QVERIFY(!QFileInfo::exists(tmp(QStringLiteral("refuso_SV.pdf"))));
+    }
+
+    void connectCreatesANamedDatabase()
+    {
+        const QString path = tmp(QStringLiteral("nuovo/nuovo.sqlite"));
+        const Run r = run({QStringLiteral("connect")}, path);
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo::exists(path));
+    }
+
+    void missingInputFile()
+    {
+        const Run r = run({QStringLiteral("load"), QStringLiteral("TPST_PROSPETTOST"), tmp(QStringLiteral("manca.csv"))});
+        QCOMPARE(r.rc, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(tmp(QStringLiteral("manca.csv"))), qPrintable(r.err));
+    }
+
+    void resultsOnStdoutMessagesOnStderr()
+    {
+        const Run show = run({QStringLiteral("show"), QStringLiteral("TSOS_DATOSOSTITUTO")});
+        QCOMPARE(show.rc, 0);
+        const QStringList lines = show.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2); // header and the agent
+        QVERIFY(lines.first().startsWith(QStringLiteral("SSOSCODFIS;")));
+        QVERIFY(lines.last().startsWith(QStringLiteral("94007770541;")));
+
+        const Run print = run({QStringLiteral("print"), QStringLiteral("axfNessuno")});
+        QCOMPARE(print.rc, 2);
+        QCOMPARE(print.out, QString());
+        QCOMPARE(print.err, QStringLiteral("Voce di stampa sconosciuta: axfNessuno\n"));
+
+        const QString pdf = tmp(QStringLiteral("SV.pdf"));
+        const Run ok = run({QStringLiteral("print"), QStringLiteral("axfSV"), QStringLiteral("--out"), pdf});
+        QVERIFY2(ok.rc == 0, qPrintable(ok.err));
+        QCOMPARE(ok.out, QStringLiteral("File generato: %1\n").arg(pdf));
+        QVERIFY(contents(pdf).startsWith("%PDF"));
+    }
+
+    void telematicSuccessAndProgress()
+    {
+        const QString file = tmp(QStringLiteral("77025"));
+        const Run r = run({QStringLiteral("telematic"), QStringLiteral("--yes"), QStringLiteral("--out"), file});
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("Generazione file completata con successo. Il file è presente in:\n%1\n").arg(file));
+        QVERIFY(r.err.contains(QStringLiteral("Operazione terminata con successo.")));
+        const QList<QByteArray> records = contents(file).split('\n');
+        QVERIFY(records.size() > 3);
+        QVERIFY(records.first().startsWith('A'));
+    }
+
+    void telematicToAPipeIsWrittenThrough()
+    {
+        // Standard output is a pipe here: the supply goes through it, and the
+        // pipe is not replaced by a file.
+        const Run r = run({QStringLiteral("telematic"), QStringLiteral("--yes"), QStringLiteral("--out"), QStringLiteral("/dev/stdout")});
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+        QVERIFY(r.out.startsWith(u'A'));
+        QVERIFY(r.out.contains(QStringLiteral("\r\nZ")));
+        QVERIFY(QFileInfo(QStringLiteral("/dev/stdout")).isSymLink());
+    }
+
+    void exportIntoAFolderThatCannotBeMade()
+    {
+        QFile blocker(tmp(QStringLiteral("blocco")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const Run r = run({QStringLiteral("export"), tmp(QStringLiteral("blocco/tabelle"))});
+        QCOMPARE(r.rc, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(QStringLiteral("Impossibile creare la directory specificata.")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("Tabelle esportate")));
+    }
+
+    void fullDiskKeepsPreviousOutputs_data()
+    {
+        QTest::addColumn<QStringList>("args"); // FILE: the output on the full disk
+        QTest::addColumn<QString>("file");
+        QTest::newRow("telematic") << QStringList{"telematic", "--yes", "--out", "FILE"} << "77025";
+        QTest::newRow("print") << QStringList{"print", "axfSV", "--out", "FILE"} << "SV.pdf";
+        QTest::newRow("export") << QStringList{"export", "FILE"} << "tabelle";
+    }
+    void fullDiskKeepsPreviousOutputs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        FullFileSystem fs("1m");
+        if (!fs.available())
+            QSKIP(qPrintable(fs.skipReason()));
+        const QString target = fs.filePath(file);
+        const QString relative = file == u"tabelle" ? file + QStringLiteral("/TSOS_DATOSOSTITUTO.cds") : file;
+        const QString kept = fs.filePath(relative);
+        if (file == u"tabelle")
+            QVERIFY(QDir().mkpath(target));
+        QVERIFY(fs.put(relative, "versione precedente"));
+        QVERIFY(fs.fill());
+        QStringList full = args;
+        full.replace(full.indexOf(QStringLiteral("FILE")), target);
+        const Run r = run(full);
+        QCOMPARE(r.rc, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("spazio esaurito sul disco")), qPrintable(r.err));
+        QVERIFY2(!r.out.contains(QStringLiteral("successo")) && !r.out.contains(QStringLiteral("File generato"))
+                     && !r.out.contains(QStringLiteral("Tabelle esportate")),
+                 qPrintable(r.out));
+        QVERIFY(!r.err.contains(QStringLiteral("Operazione terminata con successo.")));
+        QCOMPARE(contents(kept), QByteArray("versione precedente"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"
