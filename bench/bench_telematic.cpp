@@ -44,7 +44,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir tmp;
     TdmJexFile dm;
-    dm.access = store.access();
+    dm.store = &store;
     dm.layoutDir = src + QStringLiteral("/data/USR/YR2024/Res/FileTel/");
     dm.dataDir = tmp.filePath(QStringLiteral("dati"));
     dm.openTables();

@@ -1,64 +1,16 @@
 #pragma once
 
-// In-memory stand-ins for the structure service and the certification
-// access, so the shell's start-up logic runs without a database.
+// An in-memory stand-in for the certification access, so the start-up
+// logic runs without a database (the sections: MemorySectionStore).
 
 #include "catalogue/catalogue.h"
 #include "dataset/dataset.h"
-#include "sections/sectionstore.h"
+#include "sections/memorystore.h"
 
 #include <QHash>
 #include <QPair>
 
 namespace jex::test {
-
-class MemoryStore : public SectionStore
-{
-public:
-    int currentYear = 2024;
-    QHash<QPair<QString, int>, QByteArray> saved;
-    QStringList savedNames;
-
-    int year() const override { return currentYear; }
-    void openCds(const QString &section, ClientDataSet &ds) override { openCdsPeriod(section, ds, 0, currentYear); }
-    void openCdsPeriod(const QString &section, ClientDataSet &ds, int, int y) override
-    {
-        const auto key = qMakePair(section.toUpper(), y);
-        if (saved.contains(key)) {
-            ds.loadFromBytes(saved.value(key));
-        } else {
-            const CatalogueTable *t = TableCatalogue::instance().table(section);
-            if (!t)
-                throw std::runtime_error("unknown section");
-            TableCatalogue::makeDataSet(*t, ds);
-        }
-        ds.first();
-    }
-    void saveCds(const QString &section, ClientDataSet &ds) override
-    {
-        ds.mergeChangeLog();
-        saved.insert(qMakePair(section.toUpper(), currentYear), ds.saveToBytes());
-        savedNames << section;
-    }
-    // A section of a year, filled by `fill` on one appended record.
-    template <typename F>
-    void put(const QString &section, int y, F fill)
-    {
-        ClientDataSet ds;
-        TableCatalogue::makeDataSet(*TableCatalogue::instance().table(section), ds);
-        ds.append();
-        fill(ds);
-        ds.post();
-        ds.mergeChangeLog();
-        saved.insert(qMakePair(section.toUpper(), y), ds.saveToBytes());
-    }
-    std::unique_ptr<ClientDataSet> load(const QString &section, int y = 2024)
-    {
-        auto ds = std::make_unique<ClientDataSet>();
-        openCdsPeriod(section, *ds, 0, y);
-        return ds;
-    }
-};
 
 class FakeCertification : public CertificationSource
 {

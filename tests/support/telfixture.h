@@ -28,7 +28,7 @@ struct TelFixture
 
     TelFixture()
     {
-        dm.access = store.access();
+        dm.store = &store;
         dm.layoutDir = layoutsDir();
         dm.dataDir = tmp.filePath(QStringLiteral("dati"));
         dm.addInfo = [this](const QString &l) { info.append(l); };

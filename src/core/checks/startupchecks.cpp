@@ -15,16 +15,6 @@
 
 namespace jex {
 
-namespace {
-SectionStore *g_store = nullptr;
-CertificationSource *g_certification = nullptr;
-} // namespace
-
-SectionStore *sectionStore() { return g_store; }
-void setSectionStore(SectionStore *store) { g_store = store; }
-CertificationSource *certificationSource() { return g_certification; }
-void setCertificationSource(CertificationSource *source) { g_certification = source; }
-
 namespace startup {
 
 const char *const statusText =
@@ -220,9 +210,9 @@ void registerStartupChecks(Registry &registry)
         return true;
     }});
     registry.startup.addStartupStep({110, QStringLiteral("Sostituto"), [] {
-        SectionStore *store = sectionStore();
+        SectionStore &store = currentStore();
         CertificationSource *certification = certificationSource();
-        startup::checkSostituto(store ? *store : applicationStore(),
+        startup::checkSostituto(store,
                                 certification ? certification : &applicationCertification());
         return true;
     }});

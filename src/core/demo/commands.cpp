@@ -1,6 +1,7 @@
 // jex770 init [--demo] [--employees N]
 
 #include "demo/demoagent.h"
+#include "sections/databasestore.h"
 #include "registration.h"
 #include "demo/demorecipients.h"
 #include "demo/demoschool.h"
@@ -52,10 +53,10 @@ int runInit(const CommandArgs &a)
             TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);
-            const SectionAccess access = dbcdsAccess(jexService);
-            seedAgentDemo(school, access);
-            seedTelematicDemo(access);
-            seedRecipientsDemo(school, access);
+            DbCdsStore store(&jexService);
+            seedAgentDemo(school, store);
+            seedTelematicDemo(store);
+            seedRecipientsDemo(school, store);
             if (own)
                 conn.commit();
         } catch (...) {

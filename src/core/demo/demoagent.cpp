@@ -1,13 +1,14 @@
 #include "demo/demoagent.h"
+#include "sections/sectionstore.h"
 
 #include "demo/demoschool.h"
 
 namespace jex::demo {
 
-void seedAgentDemo(const DemoSchool &school, const SectionAccess &access)
+void seedAgentDemo(const DemoSchool &school, SectionStore &access)
 {
     ClientDataSet agent;
-    access.open(agent, QStringLiteral("TSOS_DATOSOSTITUTO"));
+    access.openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), agent);
     if (!agent.isEmpty())
         return;
     const Seat &s = school.seat;
@@ -42,16 +43,16 @@ void seedAgentDemo(const DemoSchool &school, const SectionAccess &access)
     setField(agent, "LSOSDIP", 1);
     setField(agent, "LSOSAUT", 1);
     agent.post();
-    access.save(agent, QStringLiteral("TSOS_DATOSOSTITUTO"));
+    access.saveCds(QStringLiteral("TSOS_DATOSOSTITUTO"), agent);
 
     ClientDataSet supplier;
-    access.open(supplier, QStringLiteral("TFOR_FORNITORE"));
+    access.openCds(QStringLiteral("TFOR_FORNITORE"), supplier);
     if (supplier.isEmpty()) {
         supplier.append();
         setField(supplier, "SFORCODFIS", s.codFis);
         setField(supplier, "STFOCODICE", QStringLiteral("01")); // sends its own return
         supplier.post();
-        access.save(supplier, QStringLiteral("TFOR_FORNITORE"));
+        access.saveCds(QStringLiteral("TFOR_FORNITORE"), supplier);
     }
 }
 

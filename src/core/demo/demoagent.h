@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telematic/generation.h"
+#include "sections/sectionstore.h"
 
 namespace jex::demo {
 
@@ -10,6 +10,6 @@ struct DemoSchool;
 // have it before sending: the agent with its legal representative and the
 // "altri soggetti" codes, and the supplier of the file (the school itself).
 // A return whose agent record already exists is left alone.
-void seedAgentDemo(const DemoSchool &school, const SectionAccess &access);
+void seedAgentDemo(const DemoSchool &school, SectionStore &access);
 
 } // namespace jex::demo

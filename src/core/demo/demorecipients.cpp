@@ -1,4 +1,5 @@
 #include "demo/demorecipients.h"
+#include "sections/sectionstore.h"
 
 #include "demo/demoschool.h"
 
@@ -49,16 +50,16 @@ void copyRow(const ClientDataSet &from, ClientDataSet &to, const QStringList &pr
 class Transfer
 {
 public:
-    Transfer(const DemoSchool &school, const SectionAccess &access) : m_school(school), m_access(access) {}
+    Transfer(const DemoSchool &school, SectionStore &access) : m_school(school), m_access(access) {}
 
     void run()
     {
         ClientDataSet people;
-        m_access.open(people, QStringLiteral("TDIP7_ANAGRFISCALI"));
+        m_access.openCds(QStringLiteral("TDIP7_ANAGRFISCALI"), people);
         if (!people.isEmpty())
             return; // recipients already there: the demo never overwrites them
         ClientDataSet autonomi;
-        m_access.open(autonomi, QStringLiteral("TDAU7_DATIAUTONOM"));
+        m_access.openCds(QStringLiteral("TDAU7_DATIAUTONOM"), autonomi);
 
         QSet<QString> selfEmployed;
         ClientDataSet &ase = m_school.table(QStringLiteral("TASE_AUTSOMMEEROGATE"));
@@ -86,8 +87,8 @@ public:
                     m_arrears.append(cf);
             }
         }
-        m_access.save(people, QStringLiteral("TDIP7_ANAGRFISCALI"));
-        m_access.save(autonomi, QStringLiteral("TDAU7_DATIAUTONOM"));
+        m_access.saveCds(QStringLiteral("TDIP7_ANAGRFISCALI"), people);
+        m_access.saveCds(QStringLiteral("TDAU7_DATIAUTONOM"), autonomi);
 
         copyTable(QStringLiteral("TCUDI_INPS"), QStringLiteral("TINPS7_INPS"), {QStringLiteral("INPS7")});
         copyTable(QStringLiteral("TCUDN_INPDAP"), QStringLiteral("TINP7_INPDAP"),
@@ -106,13 +107,13 @@ private:
         QHash<QString, QString> names = extra;
         names.insert(QStringLiteral("SDIP7CODFIS"), QStringLiteral("SCUDCODFIS"));
         ClientDataSet target;
-        m_access.open(target, to);
+        m_access.openCds(to, target);
         for (source.first(); !source.eof(); source.next()) {
             target.append();
             copyRow(source, target, prefixes, names);
             target.post();
         }
-        m_access.save(target, to);
+        m_access.saveCds(to, target);
     }
 
     // Arrears of earlier years taxed separately, for a few employees: the
@@ -120,7 +121,7 @@ private:
     void separateTaxation()
     {
         ClientDataSet tas;
-        m_access.open(tas, QStringLiteral("TTAS7_TASSAZIONESE"));
+        m_access.openCds(QStringLiteral("TTAS7_TASSAZIONESE"), tas);
         int n = 0;
         for (const QString &cf : std::as_const(m_arrears)) {
             const int years = 1 + n % 2;
@@ -135,17 +136,17 @@ private:
             }
             ++n;
         }
-        m_access.save(tas, QStringLiteral("TTAS7_TASSAZIONESE"));
+        m_access.saveCds(QStringLiteral("TTAS7_TASSAZIONESE"), tas);
     }
 
     const DemoSchool &m_school;
-    const SectionAccess &m_access;
+    SectionStore &m_access;
     QStringList m_arrears;
 };
 
 } // namespace
 
-void seedRecipientsDemo(const DemoSchool &school, const SectionAccess &access)
+void seedRecipientsDemo(const DemoSchool &school, SectionStore &access)
 {
     Transfer(school, access).run();
 }

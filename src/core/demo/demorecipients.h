@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telematic/generation.h"
+#include "sections/sectionstore.h"
 
 namespace jex::demo {
 
@@ -10,6 +10,6 @@ struct DemoSchool;
 // their INPS and public-sector contribution rows and a few arrears taxed
 // separately, the self-employed with their sums, all taken from the school's
 // certifications. A return that already has employees is left alone.
-void seedRecipientsDemo(const DemoSchool &school, const SectionAccess &access);
+void seedRecipientsDemo(const DemoSchool &school, SectionStore &access);
 
 } // namespace jex::demo

@@ -1,6 +1,7 @@
 #include "printing/formengine.h"
 #include "registration.h"
-#include "printing/printtables.h"
+#include "sections/directorystore.h"
+#include "sections/sectionstore.h"
 #include "printing/sectionprints.h"
 #include "printing/templates.h"
 
@@ -32,16 +33,16 @@ void registerPrinting(Registry &registry)
             return 2;
         }
         const QString item = a.positional.first();
-        std::unique_ptr<CdsDirectoryTables> dirTables;
+        std::unique_ptr<DirectorySectionStore> dirTables;
         if (a.has(QStringLiteral("--data"))) {
-            dirTables = std::make_unique<CdsDirectoryTables>(a.value(QStringLiteral("--data")));
-            setPrintTables(dirTables.get());
+            dirTables = std::make_unique<DirectorySectionStore>(a.value(QStringLiteral("--data")));
+            setSectionStore(dirTables.get());
         } else if (!AppContext::instance().runStartup()) {
             return 1;
         }
         struct Restore
         {
-            ~Restore() { setPrintTables(nullptr); }
+            ~Restore() { setSectionStore(nullptr); }
         } restore;
         for (const PrintItem &p : printItems(false)) {
             if (p.item.compare(item, Qt::CaseInsensitive) != 0)

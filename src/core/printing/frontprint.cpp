@@ -1,6 +1,7 @@
 #include "printing/sectionprints.h"
 
-#include "printing/printtables.h"
+#include "sections/directorystore.h"
+#include "sections/sectionstore.h"
 
 #include "base/errors.h"
 #include "base/paths.h"
@@ -18,7 +19,7 @@ namespace {
 int countOf(const QString &table)
 {
     ClientDataSet cds;
-    printTables().open(table, cds);
+    currentStore().openCds(table, cds);
     return cds.recordCount();
 }
 
@@ -199,10 +200,10 @@ QList<PrintItem> printItems(bool openAfterReport)
     };
     auto front = [](const QString &path) {
         ClientDataSet sost;
-        printTables().open(QStringLiteral("TSOS_DATOSOSTITUTO"), sost);
+        currentStore().openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), sost);
         TdmJexStampe::refreshAgentCounters(sost);
         if (sost.hasPendingChanges())
-            printTables().save(QStringLiteral("TSOS_DATOSOSTITUTO"), sost);
+            currentStore().saveCds(QStringLiteral("TSOS_DATOSOSTITUTO"), sost);
         return TdmJexStampe::printFront(sost, path);
     };
     return {

@@ -1,6 +1,7 @@
 #include "printing/sectionprints.h"
 
-#include "printing/printtables.h"
+#include "sections/directorystore.h"
+#include "sections/sectionstore.h"
 
 #include "base/errors.h"
 #include "base/messages.h"
@@ -75,12 +76,12 @@ bool TdmJexProspSTPDF::openSectionPrint(const QString &coordFile, const QStringL
     pageLog.clear();
     bool any = false;
     for (int i = 0; i < tables.size(); ++i) {
-        printTables().open(tables[i], *sets[i]);
+        currentStore().openCds(tables[i], *sets[i]);
         any = any || !sets[i]->isEmpty();
     }
     if (!any)
         return false;
-    printTables().open(QStringLiteral("TSOS_DATOSOSTITUTO"), cdsSost);
+    currentStore().openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), cdsSost);
     cdsAltreVoci.clearFields();
     cdsAltreVoci.addField(QStringLiteral("SAVOMODN"), FieldType::String, 2);
     cdsAltreVoci.createDataSet();
@@ -250,7 +251,7 @@ bool TdmJexProspSTPDF::PrintProspSS(const QString &path)
 {
     CloseGuard guard{[this] { closeAll(); }};
     pageLog.clear();
-    printTables().open(QStringLiteral("TPSS_PROSPETTOSS"), cdsSS);
+    currentStore().openCds(QStringLiteral("TPSS_PROSPETTOSS"), cdsSS);
     if (cdsSS.isEmpty())
         return false;
     messages().warning(QStringLiteral("Si ricorda che la stampa dei prospetti SS è aggiornata con i dati "
@@ -474,7 +475,7 @@ void TdmJexProspSTPDF::rule(double top, double width, double height)
 
 void TdmJexProspSTPDF::openIntestazione(ClientDataSet &target, bool inps)
 {
-    printTables().open(QStringLiteral("TSOS_DATOSOSTITUTO"), cdsSost);
+    currentStore().openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), cdsSost);
     auto s = [this](const char *f) { return cdsSost.fieldByName(QLatin1String(f))->asString(); };
     target.clearFields();
     const QStringList names = inps ? QStringList{QStringLiteral("SDENOMINAZIONE"), QStringLiteral("SINDIRIZZO"),
@@ -506,7 +507,7 @@ void TdmJexProspSTPDF::openPeople(bool autonomi)
     ClientDataSet source;
     const QString table = autonomi ? QStringLiteral("TDAU7_DATIAUTONOM") : QStringLiteral("TDIP7_ANAGRFISCALI");
     const QString group = autonomi ? QStringLiteral("SDAU7") : QStringLiteral("SDIP7");
-    printTables().open(table, source);
+    currentStore().openCds(table, source);
     ClientDataSet &target = autonomi ? cdsAutonomi : cdsDipendenti;
     QVector<FieldDef> defs = source.fieldDefs();
     const QString nameField = group + QStringLiteral("COGNOMENOME");
@@ -537,7 +538,7 @@ bool TdmJexProspSTPDF::PrintRiepilogoINPS(const QString &path)
         return false;
     }
     ClientDataSet inps;
-    printTables().open(QStringLiteral("TINPS7_INPS"), inps);
+    currentStore().openCds(QStringLiteral("TINPS7_INPS"), inps);
     const QStringList sources = {QStringLiteral("fINPS7Imponibile"), QStringLiteral("fINPS7ContribTratt"),
                                  QStringLiteral("fINPS7CompCorrisp"), QStringLiteral("fINPS7CompDovuti"),
                                  QStringLiteral("fINPS7CompTratten")};
@@ -595,7 +596,7 @@ bool TdmJexProspSTPDF::runDetailReport(const QString &templateFile, const QStrin
     CloseGuard guard{[this] { closeAll(); }};
     pageLog.clear();
     openPeople(false);
-    printTables().open(detailTable, detail);
+    currentStore().openCds(detailTable, detail);
     detail.setIndexFieldNames(orderField);
     const QStringList subFields = prefixed(QStringLiteral("fSubTot"), suffixes);
     const QStringList yearFields = prefixed(QStringLiteral("fTotAnnuo"), suffixes);
@@ -732,7 +733,7 @@ bool TdmJexProspSTPDF::PrintRiepilogoAutonomi(const QString &path)
     CloseGuard guard{[this] { closeAll(); }};
     pageLog.clear();
     openPeople(true);
-    printTables().open(QStringLiteral("TDSE7_SOMMEEROGATE"), cdsSommeErogate);
+    currentStore().openCds(QStringLiteral("TDSE7_SOMMEEROGATE"), cdsSommeErogate);
     cdsSommeErogate.setIndexFieldNames(QStringLiteral("SDSE7ANNO"));
     const QStringList suffixes = {QStringLiteral("RitTitAcc"), QStringLiteral("Imponibile"),
                                   QStringLiteral("ContrDip"), QStringLiteral("ContrAmm"),

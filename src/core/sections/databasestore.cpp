@@ -5,6 +5,45 @@
 
 namespace jex {
 
+namespace {
+SectionStore *g_store = nullptr;
+CertificationSource *g_certification = nullptr;
+
+void clearView(ClientDataSet &ds)
+{
+    ds.setFiltered(false);
+    ds.setFilter(QString());
+    ds.setIndexFieldNames(QString());
+}
+} // namespace
+
+SectionStore &currentStore() { return g_store ? *g_store : applicationStore(); }
+SectionStore *sectionStore() { return g_store; }
+void setSectionStore(SectionStore *store) { g_store = store; }
+CertificationSource *certificationSource() { return g_certification; }
+void setCertificationSource(CertificationSource *source) { g_certification = source; }
+
+void DbCdsStore::openCds(const QString &section, ClientDataSet &ds)
+{
+    clearView(ds);
+    m_service->OpenCds(ds, section);
+}
+
+void DbCdsStore::openCdsPeriod(const QString &section, ClientDataSet &ds, int month, int year)
+{
+    clearView(ds);
+    m_service->OpenCdsPeriod(ds, section, month, year);
+}
+
+void DbCdsStore::saveCds(const QString &section, ClientDataSet &ds)
+{
+    const QString filter = ds.filter();
+    const bool filtered = ds.isFiltered();
+    m_service->SaveCds(ds, section);
+    ds.setFilter(filter);
+    ds.setFiltered(filtered);
+}
+
 TQmrDBCds &applicationDBCds()
 {
     static TQmrDBCds *service = [] {

@@ -6,9 +6,14 @@ namespace jex {
 
 class ClientDataSet;
 
-// What the shell needs of the dataset-structure service: open a section of
-// the service's year (or of another period) and store its pending changes.
-// The window program plugs the real service in; tests plug an in-memory one.
+// The one way to the sections of the return: open a section of the store's
+// year (or of another period) with all its rows, and store a dataset's
+// pending changes. The database implementation is DbCdsStore (over the
+// dataset-structure service), the in-memory one MemorySectionStore, and the
+// exported section files of a folder DirectorySectionStore.
+//
+// Opening clears the dataset's filter and index first; saving keeps the
+// filter the caller had set.
 class SectionStore
 {
 public:
@@ -28,9 +33,12 @@ public:
     virtual void openCertificationTable(const QString &table, ClientDataSet &ds) = 0;
 };
 
-// The instances in force (not owned). Null until a subsystem provides one.
+// The store the program works on: the one set with setSectionStore() (tests,
+// prints of exported sections), otherwise the application's database store.
+SectionStore &currentStore();
+// The store set in force, or nullptr when the database's is used.
 SectionStore *sectionStore();
-void setSectionStore(SectionStore *store);
+void setSectionStore(SectionStore *store); // not owned; nullptr restores the database
 CertificationSource *certificationSource();
 void setCertificationSource(CertificationSource *source);
 

@@ -1,6 +1,7 @@
 // Batch commands of the telematic file.
 
 #include "base/commands.h"
+#include "sections/databasestore.h"
 #include "registration.h"
 #include "database/structureservice.h"
 #include "base/errors.h"
@@ -41,8 +42,9 @@ int runTelematic(const CommandArgs &args)
         return 2;
     }
     TQmrDBCds service;
+    DbCdsStore store(&service);
     TdmJexFile dm;
-    dm.access = dbcdsAccess(service);
+    dm.store = &store;
     dm.addInfo = [](const QString &line) { info() << line << Qt::endl; };
     dm.openTables();
 

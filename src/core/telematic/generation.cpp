@@ -1,4 +1,5 @@
 #include "telematic/generation.h"
+#include "sections/sectionstore.h"
 
 #include "base/errors.h"
 #include "base/messages.h"
@@ -114,12 +115,12 @@ TdmJexFile::TdmJexFile()
     defineFileTelemTable(*m_fileTel);
 
     // The SS rows and the agent's row are saved as soon as they change.
-    auto saveSs = [this](ClientDataSet &ds) { if (access.save) access.save(ds, QStringLiteral("TPSS_PROSPETTOSS")); };
+    auto saveSs = [this](ClientDataSet &ds) { if (store) store->saveCds(QStringLiteral("TPSS_PROSPETTOSS"), ds); };
     cds("cdsPrSs").events.afterPost = saveSs;
     cds("cdsPrSs").events.afterDelete = saveSs;
     cds("cdsSost").events.afterPost = [this](ClientDataSet &ds) {
-        if (access.save)
-            access.save(ds, QStringLiteral("TSOS_DATOSOSTITUTO"));
+        if (store)
+            store->saveCds(QStringLiteral("TSOS_DATOSOSTITUTO"), ds);
     };
 }
 
@@ -156,9 +157,9 @@ void TdmJexFile::openTables(bool withFrontTables)
             && (table == u"TFOR_FORNITORE" || table == u"TSOS_DATOSOSTITUTO" || table == u"TSOE7_SOSESTINTO"))
             continue;
         ClientDataSet &ds = cds(b.component);
-        if (access.open) {
+        if (store) {
             ds.close();
-            access.open(ds, table);
+            store->openCds(table, ds);
         }
         if (ds.isActive()) {
             ds.setIndexFieldNames(QString::fromLatin1(b.index));
@@ -701,8 +702,8 @@ void TdmJexFile::rebuildSS()
 {
     ClientDataSet &ss = cds("cdsPrSs");
     ss.close();
-    if (access.open)
-        access.open(ss, QStringLiteral("TPSS_PROSPETTOSS"));
+    if (store)
+        store->openCds(QStringLiteral("TPSS_PROSPETTOSS"), ss);
     if (!ss.isActive()) {
         ss.clearFields();
         ss.addField(QStringLiteral("SSOE7CODICE"), FieldType::String, 11);
@@ -720,8 +721,8 @@ void TdmJexFile::rebuildSS()
         ss.events.afterDelete = keep;
     }
     ss.setIndexFieldNames(QStringLiteral("SSOE7CODICE"));
-    if (access.save)
-        access.save(ss, QStringLiteral("TPSS_PROSPETTOSS"));
+    if (store)
+        store->saveCds(QStringLiteral("TPSS_PROSPETTOSS"), ss);
 
     auto carry = [&](const char *source, const char *amountField, const char *target, const QString &line) {
         ClientDataSet &sy = cds(source);
@@ -773,11 +774,11 @@ void TdmJexFile::runGeneration()
 {
     checkExtinctAgents();
     loadWorkingTables();
-    if (access.open) {
+    if (store) {
         for (const char *n : {"cdsForn", "cdsSost"}) {
             ClientDataSet &ds = cds(n);
             ds.close();
-            access.open(ds, QString::fromLatin1(std::string_view(n) == "cdsForn" ? "TFOR_FORNITORE" : "TSOS_DATOSOSTITUTO"));
+            store->openCds(QString::fromLatin1(std::string_view(n) == "cdsForn" ? "TFOR_FORNITORE" : "TSOS_DATOSOSTITUTO"), ds);
             ds.first();
         }
     }

@@ -16,13 +16,7 @@
 
 namespace jex {
 
-// How the module reaches the return's sections; the program plugs in the
-// dataset-structure service, tests plug in datasets of their own.
-struct SectionAccess
-{
-    std::function<void(ClientDataSet &, const QString &table)> open;
-    std::function<void(ClientDataSet &, const QString &table)> save;
-};
+class SectionStore;
 
 // Components bound to the return's tables, in the order they are opened.
 struct TableBinding
@@ -53,7 +47,7 @@ public:
     ClientDataSet &cdsFileTel() const { return *m_fileTel; }
 
     // --- configuration
-    SectionAccess access;
+    SectionStore *store = nullptr; // where the return's sections are read and saved (not owned)
     QString layoutDir;  // defaults to the installation's FileTel directory
     QString dataDir;    // defaults to the installation's data directory
     std::function<void(const QString &)> addInfo; // progress and error lines

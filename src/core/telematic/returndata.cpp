@@ -3,29 +3,11 @@
 #include "checks/completeness.h"
 
 #include "database/structureservice.h"
+#include "sections/databasestore.h"
 
 #include <QDate>
 
 namespace jex {
-
-SectionAccess dbcdsAccess(TQmrDBCds &service)
-{
-    SectionAccess a;
-    a.open = [&service](ClientDataSet &ds, const QString &table) {
-        ds.setFiltered(false);
-        ds.setFilter(QString());
-        ds.setIndexFieldNames(QString());
-        service.OpenCds(ds, table);
-    };
-    a.save = [&service](ClientDataSet &ds, const QString &table) {
-        const QString filter = ds.filter();
-        const bool filtered = ds.isFiltered();
-        service.SaveCds(ds, table);
-        ds.setFilter(filter);
-        ds.setFiltered(filtered);
-    };
-    return a;
-}
 
 CompletenessCheck &telematicCompletenessCheck()
 {
@@ -37,17 +19,18 @@ CompletenessCheck &telematicCompletenessCheck()
 
 void seedTelematicDemo(TQmrDBCds &service)
 {
-    seedTelematicDemo(dbcdsAccess(service));
+    DbCdsStore store(&service);
+    seedTelematicDemo(store);
 }
 
 namespace {
 
 struct Section
 {
-    const SectionAccess &access;
+    SectionStore &access;
     QString table;
     ClientDataSet ds;
-    Section(const SectionAccess &a, const QString &t) : access(a), table(t) { access.open(ds, table); }
+    Section(SectionStore &a, const QString &t) : access(a), table(t) { access.openCds(table, ds); }
     void row(const QVariantMap &values)
     {
         ds.append();
@@ -56,7 +39,7 @@ struct Section
                 f->setValue(it.value());
         ds.post();
     }
-    void save() { access.save(ds, table); }
+    void save() { access.saveCds(table, ds); }
     bool hasAgentRows(const QString &agent)
     {
         Field *f = ds.findField(QStringLiteral("SSOE7CODICE"));
@@ -71,7 +54,7 @@ struct Section
 
 } // namespace
 
-void seedTelematicDemo(const SectionAccess &access)
+void seedTelematicDemo(SectionStore &access)
 {
     const QString est = kDemoExtinctAgent;
     {

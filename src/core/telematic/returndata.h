@@ -13,7 +13,6 @@ namespace jex {
 
 class TQmrDBCds;
 
-SectionAccess dbcdsAccess(TQmrDBCds &service);
 
 // Completeness check of the agent's and the supplier's records: appends the
 // findings and returns true when there are none. The shell plugs in its
@@ -25,7 +24,7 @@ CompletenessCheck &telematicCompletenessCheck();
 // with its own ST and SV rows. Rows already there are left alone.
 void seedTelematicDemo(TQmrDBCds &service);
 // The same on any section access (tests, in-memory stores).
-void seedTelematicDemo(const SectionAccess &access);
+void seedTelematicDemo(SectionStore &access);
 
 // Code of the demo's extinct agent.
 inline const QString kDemoExtinctAgent = QStringLiteral("80011223344");

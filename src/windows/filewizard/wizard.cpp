@@ -1,4 +1,5 @@
 #include "filewizard/wizard.h"
+#include "sections/databasestore.h"
 
 #include "database/structureservice.h"
 #include "base/errors.h"
@@ -26,8 +27,9 @@ TdmJexFile &dmJexFile()
 {
     static TdmJexFile dm;
     static TQmrDBCds service;
-    if (!dm.access.open)
-        dm.access = dbcdsAccess(service);
+    static DbCdsStore store(&service);
+    if (!dm.store)
+        dm.store = &store;
     return dm;
 }
 

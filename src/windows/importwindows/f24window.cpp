@@ -1,4 +1,5 @@
 #include "importwindows/f24window.h"
+#include "sections/sectionstore.h"
 #include "windowregistration.h"
 
 #include "base/appcontext.h"
@@ -37,7 +38,7 @@ QString TfmJexImportF24::captionFor(bool f24ep)
     return f24ep ? QStringLiteral("Importa da F24EP") : QStringLiteral("Importa da F24");
 }
 
-TfmJexImportF24::TfmJexImportF24(QWidget *parent, TQxSQLConnection *conn, ProspettoStore *store)
+TfmJexImportF24::TfmJexImportF24(QWidget *parent, TQxSQLConnection *conn, SectionStore *store)
     : QDialog(parent), m_conn(conn), m_store(store)
 {
     setObjectName(QStringLiteral("fmJexImportF24"));

@@ -18,7 +18,7 @@ class TfmJexImportF24 : public QDialog
 public:
     // Without a connection and a store the program's own are used.
     explicit TfmJexImportF24(QWidget *parent = nullptr, TQxSQLConnection *conn = nullptr,
-                             ProspettoStore *store = nullptr);
+                             SectionStore *store = nullptr);
     ~TfmJexImportF24() override;
 
     QCheckBox *ckSTI = nullptr;
@@ -36,8 +36,8 @@ public Q_SLOTS:
 private:
     void updateActions();
     TQxSQLConnection *m_conn;
-    ProspettoStore *m_store;
-    std::unique_ptr<ProspettoStore> m_ownStore;
+    SectionStore *m_store;
+    std::unique_ptr<SectionStore> m_ownStore;
     F24Year m_year;
 };
 

@@ -3,7 +3,8 @@
 #include "base/desktop.h"
 
 #include "printing/formengine.h"
-#include "printing/printtables.h"
+#include "sections/directorystore.h"
+#include "sections/sectionstore.h"
 #include "printing/sectionprints.h"
 
 #include "dataset/dataset.h"
@@ -111,10 +112,10 @@ void TfmJexPdfFront::showEvent(QShowEvent *event)
 {
     TfmJexPdfBase::showEvent(event);
     try {
-        printTables().open(QStringLiteral("TSOS_DATOSOSTITUTO"), *m_sost);
+        currentStore().openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), *m_sost);
         TdmJexStampe::refreshAgentCounters(*m_sost);
         if (m_sost->hasPendingChanges())
-            printTables().save(QStringLiteral("TSOS_DATOSOSTITUTO"), *m_sost);
+            currentStore().saveCds(QStringLiteral("TSOS_DATOSOSTITUTO"), *m_sost);
     } catch (const std::exception &e) {
         messages().error(errorText(e));
     }

@@ -33,7 +33,7 @@ private:
 
 void TstStartup::carryOverOnFirstStart()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put(QStringLiteral("TSOS_DATOSOSTITUTO"), 2023, [](ClientDataSet &ds) {
         ds.fieldByName("SSOSCODFIS")->setValue("80012345678");
         ds.fieldByName("SSOSDENOM")->setValue("ISTITUTO COMPRENSIVO");
@@ -80,7 +80,7 @@ void TstStartup::carryOverOnFirstStart()
 
 void TstStartup::carryOverWithoutLastYear()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     startup::checkSostituto(store, nullptr); // no payroll code either
     auto sosp = store.load(QStringLiteral("TSOS_DATOSOSTITUTO"));
     ClientDataSet &sos = *sosp;
@@ -95,7 +95,7 @@ void TstStartup::carryOverWithoutLastYear()
 
 void TstStartup::supplierNotOverwritten()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put(QStringLiteral("TFOR_FORNITORE"), 2024, [](ClientDataSet &ds) { ds.fieldByName("SFORCODFIS")->setValue("NEW"); });
     store.put(QStringLiteral("TFOR_FORNITORE"), 2023, [](ClientDataSet &ds) { ds.fieldByName("SFORCODFIS")->setValue("OLD"); });
     startup::checkSostituto(store, nullptr);
@@ -126,7 +126,7 @@ void TstStartup::fillFromPayroll()
     QFETCH(QString, cud);
     QFETCH(QString, stored);
     QFETCH(QStringList, texts);
-    MemoryStore store;
+    MemorySectionStore store;
     // An existing agent record without a code: no carry-over, only the fill.
     store.put(QStringLiteral("TSOS_DATOSOSTITUTO"), 2024, [](ClientDataSet &ds) { ds.fieldByName("SSOSTEL")->setValue("0612345"); });
     FakeCertification cert;
@@ -149,17 +149,17 @@ void TstStartup::fillFromPayroll()
 
 void TstStartup::completedAtEveryStartUntilCoded()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put(QStringLiteral("TSOS_DATOSOSTITUTO"), 2024, [](ClientDataSet &ds) { ds.fieldByName("SSOSDENOM")->setValue("X"); });
     FakeCertification cert; // nothing known yet
     startup::checkSostituto(store, &cert);
     startup::checkSostituto(store, &cert);
-    QCOMPARE(store.savedNames.count(QStringLiteral("TSOS_DATOSOSTITUTO")), 2);
+    QCOMPARE(store.savedNames().count(QStringLiteral("TSOS_DATOSOSTITUTO")), 2);
     cert.payrollCode = QStringLiteral("80012345678");
     startup::checkSostituto(store, &cert);
-    const int saves = int(store.savedNames.size());
+    const int saves = int(store.savedNames().size());
     startup::checkSostituto(store, &cert); // coded now: left alone
-    QCOMPARE(int(store.savedNames.size()), saves);
+    QCOMPARE(int(store.savedNames().size()), saves);
     QCOMPARE(store.load(QStringLiteral("TSOS_DATOSOSTITUTO"))->fieldByName("SSOSCODFIS")->asString(),
              QStringLiteral("80012345678"));
 }

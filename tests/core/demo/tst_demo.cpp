@@ -119,7 +119,7 @@ private Q_SLOTS:
         DemoSchool s;
         generate(s, 20, catalogueFactory());
         MemorySectionStore store;
-        seedRecipientsDemo(s, store.access());
+        seedRecipientsDemo(s, store);
         ClientDataSet &dip = store.table(QStringLiteral("TDIP7_ANAGRFISCALI"));
         ClientDataSet &aut = store.table(QStringLiteral("TDAU7_DATIAUTONOM"));
         QCOMPARE(dip.recordCount(), s.employees);
@@ -153,7 +153,7 @@ private Q_SLOTS:
 
         const QByteArray before = dip.saveToBytes();
         const int taxed = store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount();
-        seedRecipientsDemo(s, store.access());
+        seedRecipientsDemo(s, store);
         QVERIFY(dip.saveToBytes() == before);
         QCOMPARE(store.table(QStringLiteral("TTAS7_TASSAZIONESE")).recordCount(), taxed);
     }
@@ -165,7 +165,7 @@ private Q_SLOTS:
         DemoSchool s;
         generate(s, 10, catalogueFactory());
         MemorySectionStore store;
-        seedAgentDemo(s, store.access());
+        seedAgentDemo(s, store);
         ClientDataSet &agent = store.table(QStringLiteral("TSOS_DATOSOSTITUTO"));
         ClientDataSet &supplier = store.table(QStringLiteral("TFOR_FORNITORE"));
         QCOMPARE(agent.recordCount(), 1);
@@ -178,7 +178,7 @@ private Q_SLOTS:
         agent.edit();
         agent.fieldByName(QStringLiteral("SSOSDENOM"))->setAsString(QStringLiteral("CAMBIATA"));
         agent.post();
-        seedAgentDemo(s, store.access()); // an existing record is left alone
+        seedAgentDemo(s, store); // an existing record is left alone
         QCOMPARE(agent.recordCount(), 1);
         QCOMPARE(agent.fieldByName(QStringLiteral("SSOSDENOM"))->asString(), QStringLiteral("CAMBIATA"));
     }

@@ -10,7 +10,7 @@
 #include "database/namedsql.h"
 #include "database/sqlconnection.h"
 #include "demo/f24payments.h"
-#include "imports/f24/f24memorystore.h"
+#include "sections/memorystore.h"
 #include "imports/f24/f24import.h"
 
 #include "coretest.h"
@@ -61,17 +61,17 @@ struct Fixture
     void oldRow(const QString &table, const QString &codeColumn, const QString &code)
     {
         ClientDataSet cds;
-        store.open(table, cds);
+        store.openCds(table, cds);
         cds.append();
         cds.fieldByName(codeColumn)->setValue(code);
         cds.post();
-        store.save(table, cds);
+        store.saveCds(table, cds);
     }
 
     QStringList codes(const QString &table, const QString &codeColumn)
     {
         ClientDataSet cds;
-        store.open(table, cds);
+        store.openCds(table, cds);
         QStringList out;
         for (cds.first(); !cds.eof(); cds.next())
             out << cds.fieldByName(codeColumn)->asString();
@@ -81,7 +81,7 @@ struct Fixture
     QVariant agent(const QString &column)
     {
         ClientDataSet cds;
-        store.open(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
+        store.openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
         cds.first();
         return cds.fieldByName(column)->value();
     }
@@ -90,7 +90,7 @@ struct Fixture
 
     TestDatabase tdb;
     TQxSQLConnection conn;
-    MemoryProspettoStore store;
+    MemorySectionStore store;
 };
 
 void setQuerySql(const QString &name, const QString &sql)
@@ -147,7 +147,7 @@ private Q_SLOTS:
 
         // July: the 730 refunds were set against the tax paid in August.
         ClientDataSet st;
-        f.store.open(ST1, st);
+        f.store.openCds(ST1, st);
         QVERIFY(st.locate(QStringLiteral("SPSTMESE;SPSTCODTRIBUTO"), {QStringLiteral("07"), QStringLiteral("1001")}));
         QCOMPARE(st.fieldByName(QStringLiteral("SPSTANNO"))->asString(), QStringLiteral("2024"));
         QCOMPARE(st.fieldByName(QStringLiteral("FPSTRITOPEARTE"))->asMoney(), 182159000);
@@ -160,11 +160,11 @@ private Q_SLOTS:
 
         // Regional surtax: one row per region; municipal: summed over municipalities.
         ClientDataSet st2;
-        f.store.open(ST2, st2);
+        f.store.openCds(ST2, st2);
         QVERIFY(st2.locate(QStringLiteral("SPST2MESE;SPST2CODREG"), {QStringLiteral("03"), QStringLiteral("05")}));
         QCOMPARE(st2.fieldByName(QStringLiteral("FPST2IMPOVERSATO"))->asMoney(), 2146000);
         ClientDataSet sv;
-        f.store.open(SV, sv);
+        f.store.openCds(SV, sv);
         QVERIFY(sv.locate(QStringLiteral("SPSVMESE;SPSVCODTRIBCAP"), {QStringLiteral("05"), QStringLiteral("385E")}));
         QCOMPARE(sv.fieldByName(QStringLiteral("FPSVIMPVERS"))->asMoney(), 1963400);
 

@@ -296,8 +296,8 @@ private Q_SLOTS:
     {
         TelFixture fx;
         try {
-            seedTelematicDemo(fx.dm.access);
-            seedTelematicDemo(fx.dm.access); // a second run adds nothing
+            seedTelematicDemo(fx.store);
+            seedTelematicDemo(fx.store); // a second run adds nothing
         } catch (const EQxError &e) {
             QFAIL(qPrintable(e.message()));
         }

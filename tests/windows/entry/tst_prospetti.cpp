@@ -70,7 +70,7 @@ void TstProspetti::stSectionFour()
 {
     QFETCH(QVariantMap, values);
     QFETCH(QString, error);
-    MemoryStore store;
+    MemorySectionStore store;
     store.put("TPST4_PROSPETTOSTS4", 2024, [&](ClientDataSet &ds) {
         for (auto it = values.begin(); it != values.end(); ++it)
             ds.fieldByName(it.key())->setValue(it.value());
@@ -100,7 +100,7 @@ void TstProspetti::monthField()
 
 void TstProspetti::dataPresent()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put("TSS4_PROSPETTOSS4", 2024, [](ClientDataSet &ds) { ds.fieldByName("SSOE7CODICE")->setValue("E1"); });
     auto ss = store.load("TSS4_PROSPETTOSS4");
     QVERIFY(prosp::ssDataPresent(*ss, 0)); // an extinct agent's row, all zero
@@ -125,7 +125,7 @@ void TstProspetti::dataPresent()
 
 void TstProspetti::agentFlagsRecomputed()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put("TSOS_DATOSOSTITUTO", 2024, [](ClientDataSet &ds) {
         ds.fieldByName("SSOSCODFIS")->setValue("80012345678");
         ds.fieldByName("ISOSNDIP")->setValue(7);
@@ -145,7 +145,7 @@ void TstProspetti::agentFlagsRecomputed()
 
 void TstProspetti::pageChangeAndCloseRefusedWhileEditing()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     SectionWindow *w = createSectionWindow("TfmJexProspST2009", &store);
     QCOMPARE(w->pages()->count(), 4);
     SectionFrame *f = w->frames().first();
@@ -167,7 +167,7 @@ void TstProspetti::pageChangeAndCloseRefusedWhileEditing()
 
 void TstProspetti::stFourPostRefused()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     SectionWindow *w = createSectionWindow("TfmJexProspST2009", &store);
     SectionFrame *f = w->frame("TPST4_PROSPETTOSTS4");
     f->acInsert->trigger();
@@ -175,19 +175,19 @@ void TstProspetti::stFourPostRefused()
     f->acPost->trigger();
     QCOMPARE(m_msg.texts(), QStringList{QStringLiteral("Impossibile salvare: Anno o mese nella riga ST41 mancante!")});
     QCOMPARE(f->cdsMain.state(), DataSetState::Insert);
-    QVERIFY(!store.savedNames.contains("TPST4_PROSPETTOSTS4"));
+    QVERIFY(!store.savedNames().contains("TPST4_PROSPETTOSTS4"));
     m_msg.clear();
     f->cdsMain.fieldByName("SPST2ANNO41")->setValue("2024");
     TfmJexInfo::execHook = [](TfmJexInfo &i) { i.buYes->click(); };
     f->acPost->trigger();
     QCOMPARE(f->cdsMain.state(), DataSetState::Browse);
-    QVERIFY(store.savedNames.contains("TPST4_PROSPETTOSTS4"));
+    QVERIFY(store.savedNames().contains("TPST4_PROSPETTOSTS4"));
     delete w;
 }
 
 void TstProspetti::agentInsertOnlyWhenEmpty()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     SectionWindow *w = createSectionWindow("TfmJexSostituto", &store);
     SectionFrame *f = w->frames().first();
     QVERIFY(f->acInsert->isEnabled());
@@ -203,7 +203,7 @@ void TstProspetti::agentInsertOnlyWhenEmpty()
 
 void TstProspetti::supplierDeleteQuestion()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     store.put("TFOR_FORNITORE", 2024, [](ClientDataSet &ds) { ds.fieldByName("SFORCODFIS")->setValue("01234567890"); });
     SectionWindow *w = createSectionWindow("TfmJexFornitore", &store);
     SectionFrame *f = w->frames().first();
@@ -223,7 +223,7 @@ void TstProspetti::supplierDeleteQuestion()
 
 void TstProspetti::completenessNoKeepsEditing()
 {
-    MemoryStore store;
+    MemorySectionStore store;
     SectionWindow *w = createSectionWindow("TfmJexProspSV", &store);
     SectionFrame *f = w->frames().first();
     f->acInsert->trigger();
@@ -250,7 +250,7 @@ void TstProspetti::tipoSostituto()
     QFETCH(QString, type);
     QFETCH(QStringList, hidden);
     const QStringList typed{"SSOSDOMNOTUFFICIO", "SSOSDOMNOTCOGNOME", "SSOSDOMNOTNOME"};
-    MemoryStore store;
+    MemorySectionStore store;
     store.put("TSOS_DATOSOSTITUTO", 2024, [&](ClientDataSet &ds) {
         ds.fieldByName("SSOSCODFIS")->setValue("80012345678");
         for (const QString &n : typed)
@@ -300,7 +300,7 @@ void TstProspetti::yearLabels()
     QFETCH(QString, window);
     QFETCH(QString, column);
     QFETCH(QString, label);
-    MemoryStore store;
+    MemorySectionStore store;
     SectionWindow *w = createSectionWindow(window, &store);
     QCOMPARE(w->frames().first()->cdsMain.fieldByName(column)->displayLabel(), label);
     auto *ed = w->findChild<QWidget *>("de" + column);
@@ -330,7 +330,7 @@ void TstProspetti::everyEntryItemOpens()
 {
     QFETCH(QString, formClass);
     QFETCH(QString, caption);
-    MemoryStore store;
+    MemorySectionStore store;
     std::unique_ptr<SectionWindow> w(createSectionWindow(formClass, &store));
     QVERIFY2(w, qPrintable(formClass));
     QVERIFY(!w->frames().isEmpty());

@@ -188,9 +188,14 @@ private Q_SLOTS:
         // shown and the wizard closes, instead of ending the program.
         TelFixture fx;
         TfmJexFile form(fx.dm);
-        fx.dm.access.open = [](ClientDataSet &, const QString &table) {
-            throw EQxError(QStringLiteral("no such table: %1").arg(table));
-        };
+        struct FailingStore : MemorySectionStore
+        {
+            void openCdsPeriod(const QString &table, ClientDataSet &, int, int) override
+            {
+                throw EQxError(QStringLiteral("no such table: %1").arg(table));
+            }
+        } failing;
+        fx.dm.store = &failing;
         form.show();
         QCOMPARE(msgs.texts().size(), 1);
         QVERIFY2(msgs.texts().first().startsWith(QStringLiteral("Errore non previsto: no such table: ")),

@@ -2,7 +2,9 @@
 // directly (no database) and read back from the produced PDF.
 
 #include "printing/formengine.h"
-#include "printing/printtables.h"
+#include "sections/directorystore.h"
+#include "sections/memorystore.h"
+#include "sections/sectionstore.h"
 #include "printwindows/printwindows.h"
 #include "printing/sectionprints.h"
 
@@ -30,35 +32,6 @@
 using namespace jex;
 
 namespace {
-
-// Sections kept in memory; a section that was not filled opens empty.
-class MemoryTables : public PrintTables
-{
-public:
-    QHash<QString, ClientDataSet *> tables;
-    ~MemoryTables() override { qDeleteAll(tables); }
-
-    ClientDataSet &table(const QString &name)
-    {
-        ClientDataSet *&t = tables[name];
-        if (!t) {
-            t = new ClientDataSet;
-            defineFromCatalogue(name, *t);
-        }
-        return *t;
-    }
-    void open(const QString &name, ClientDataSet &cds) override
-    {
-        cds.copyFrom(table(name));
-        if (!cds.isActive())
-            cds.open();
-    }
-    void save(const QString &name, ClientDataSet &cds) override
-    {
-        cds.mergeChangeLog();
-        table(name).copyFrom(cds);
-    }
-};
 
 QString pdfText(const QString &path)
 {
@@ -99,7 +72,7 @@ class TestPrinting : public QObject
     Q_OBJECT
 
 private:
-    MemoryTables *m_tables = nullptr;
+    MemorySectionStore *m_tables = nullptr;
     ScriptedMessageService m_msgs;
     QTemporaryDir m_out;
     bool m_havePdftotext = false;
@@ -142,8 +115,8 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_tables = new MemoryTables;
-        setPrintTables(m_tables);
+        m_tables = new MemorySectionStore;
+        setSectionStore(m_tables);
         m_msgs.clear();
         ClientDataSet &sost = m_tables->table(QStringLiteral("TSOS_DATOSOSTITUTO"));
         sost.append();
@@ -153,7 +126,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        setPrintTables(nullptr);
+        setSectionStore(nullptr);
         delete m_tables;
         m_tables = nullptr;
     }
@@ -458,7 +431,7 @@ private Q_SLOTS:
         sost.fieldByName(QStringLiteral("SSOSCODFISINTERM"))->setAsString(QStringLiteral("INTRM00A00A000A"));
         sost.post();
         ClientDataSet cds;
-        m_tables->open(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
+        m_tables->openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
         const QString path = out(QStringLiteral("Front.pdf"));
         QVERIFY(TdmJexStampe::printFront(cds, path));
         requirePdftotext();
@@ -622,7 +595,7 @@ private Q_SLOTS:
         Paths::setMainDir(main.path());
         struct Restore { QString dir; ~Restore() { Paths::setMainDir(dir); } } restore{installed};
         ClientDataSet cds;
-        m_tables->open(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
+        m_tables->openCds(QStringLiteral("TSOS_DATOSOSTITUTO"), cds);
         const QString path = out(QStringLiteral("FrontMancante.pdf"));
         try {
             TdmJexStampe::printFront(cds, path);

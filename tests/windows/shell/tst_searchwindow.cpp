@@ -141,7 +141,7 @@ void TstRicerca::readOnlyDoesNothing()
 
 void TstRicerca::sectionHidesRowNumber()
 {
-    test::MemoryStore store;
+    MemorySectionStore store;
     store.put("TSOE7_SOSESTINTO", 2024, [](ClientDataSet &ds) {
         ds.fieldByName("CODICE")->setValue("E1");
         if (ds.findField("IFISRIGO"))

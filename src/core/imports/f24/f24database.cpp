@@ -1,7 +1,6 @@
 // How the program runs the F24 import: the structure service of the main
 // connection, and the fiscal year 2024 of the year context.
 
-#include "imports/f24/f24memorystore.h"
 #include "imports/f24/f24import.h"
 
 #include "database/structureservice.h"
@@ -11,24 +10,9 @@
 
 namespace jex {
 
-namespace {
-
-class DbCdsProspettoStore : public ProspettoStore
+std::unique_ptr<SectionStore> makeProgramStore(TQxSQLConnection &)
 {
-public:
-    explicit DbCdsProspettoStore(TQmrDBCds &service) : m_service(service) {}
-    void open(const QString &table, ClientDataSet &cds) override { m_service.OpenCds(cds, table); }
-    void save(const QString &table, ClientDataSet &cds) override { m_service.SaveCds(cds, table); }
-
-private:
-    TQmrDBCds &m_service;
-};
-
-} // namespace
-
-std::unique_ptr<ProspettoStore> makeProgramStore(TQxSQLConnection &)
-{
-    return std::make_unique<DbCdsProspettoStore>(applicationDBCds());
+    return std::make_unique<DbCdsStore>(&applicationDBCds());
 }
 
 F24Year programYear(TQxSQLConnection &)

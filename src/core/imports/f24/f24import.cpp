@@ -1,6 +1,7 @@
 // Import of the year's F24 payments into the summary tables ST I, ST II and SV.
 
 #include "imports/f24/f24import.h"
+#include "sections/sectionstore.h"
 
 #include "base/errors.h"
 #include "base/messages.h"
@@ -23,9 +24,9 @@ const QString kSelfEmployedCodes = QStringLiteral("104E 1019 1020 1040");
 class SaveHooks
 {
 public:
-    SaveHooks(ClientDataSet &cds, ProspettoStore &store, const QString &table) : m_cds(cds)
+    SaveHooks(ClientDataSet &cds, SectionStore &store, const QString &table) : m_cds(cds)
     {
-        auto save = [&store, table](ClientDataSet &ds) { store.save(table, ds); };
+        auto save = [&store, table](ClientDataSet &ds) { store.saveCds(table, ds); };
         m_cds.events.afterPost = save;
         m_cds.events.afterDelete = save;
     }
@@ -47,7 +48,7 @@ QString f24PreviousYearMessage()
                           "I dati devono essere importati manualmente");
 }
 
-TImportProspetto::TImportProspetto(ClientDataSet &scratch, TQxSQLConnection &conn, ProspettoStore &store,
+TImportProspetto::TImportProspetto(ClientDataSet &scratch, TQxSQLConnection &conn, SectionStore &store,
                                    const F24Year &year)
     : m_cds(scratch), m_conn(conn), m_store(store), m_year(year)
 {
@@ -95,7 +96,7 @@ bool TImportProspetto::import(const QString &codeColumn, bool &employees, bool &
     try {
         m_cds.events.afterPost = nullptr;
         m_cds.events.afterDelete = nullptr;
-        m_store.open(tableName, m_cds);
+        m_store.openCds(tableName, m_cds);
         SaveHooks hooks(m_cds, m_store, tableName);
         m_cds.setFiltered(false);
         m_cds.first();
@@ -135,7 +136,7 @@ bool TImportProspetto::import(const QString &codeColumn, bool &employees, bool &
     }
 }
 
-QString runImportF24(TQxSQLConnection &conn, ProspettoStore &store, const ImportF24Choice &choice,
+QString runImportF24(TQxSQLConnection &conn, SectionStore &store, const ImportF24Choice &choice,
                      const F24Year &year)
 {
     ClientDataSet scratch;
@@ -173,7 +174,7 @@ QString runImportF24(TQxSQLConnection &conn, ProspettoStore &store, const Import
     // when nothing was imported (then neither).
     const QString agent = QStringLiteral("TSOS_DATOSOSTITUTO");
     ClientDataSet sos;
-    store.open(agent, sos);
+    store.openCds(agent, sos);
     if (sos.isEmpty())
         sos.append();
     else {
@@ -184,11 +185,11 @@ QString runImportF24(TQxSQLConnection &conn, ProspettoStore &store, const Import
     sos.fieldByName(QStringLiteral("LSOSDIP"))->setValue(employees ? 1 : 0);
     sos.fieldByName(QStringLiteral("LSOSAUT"))->setValue(selfEmployed ? 1 : 0);
     sos.post();
-    store.save(agent, sos);
+    store.saveCds(agent, sos);
     return report;
 }
 
-bool executeImportF24(TQxSQLConnection &conn, ProspettoStore &store, const ImportF24Choice &choice,
+bool executeImportF24(TQxSQLConnection &conn, SectionStore &store, const ImportF24Choice &choice,
                       const F24Year &year, QString *report)
 {
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataset/dataset.h"
+#include "sections/sectionstore.h"
 
 #include <QSqlQuery>
 #include <QString>
@@ -12,18 +13,6 @@ namespace jex {
 
 class TQxSQLConnection;
 
-// Where the import opens the return's tables and saves them: the structure
-// service in the program, an in-memory stand-in where no database structure
-// is wanted.
-class ProspettoStore
-{
-public:
-    virtual ~ProspettoStore() = default;
-    // Fills `cds` with the table's structure and all its rows of the year.
-    virtual void open(const QString &table, ClientDataSet &cds) = 0;
-    // Applies the pending changes of `cds` to the table.
-    virtual void save(const QString &table, ClientDataSet &cds) = 0;
-};
 
 // The financial year the statements are run for.
 struct F24Year
@@ -37,7 +26,7 @@ struct F24Year
 class TImportProspetto
 {
 public:
-    TImportProspetto(ClientDataSet &scratch, TQxSQLConnection &conn, ProspettoStore &store,
+    TImportProspetto(ClientDataSet &scratch, TQxSQLConnection &conn, SectionStore &store,
                      const F24Year &year = {});
 
     QString tableName;
@@ -54,7 +43,7 @@ private:
     QSqlQuery runNamed(const QString &name, const QVariantMap &params);
     ClientDataSet &m_cds;
     TQxSQLConnection &m_conn;
-    ProspettoStore &m_store;
+    SectionStore &m_store;
     F24Year m_year;
 };
 
@@ -68,19 +57,19 @@ struct ImportF24Choice
 // The whole "Importa" action: the chosen tables in order, then the agent's
 // flags. Returns the report the user is shown. Errors propagate: what was
 // saved before them stays saved.
-QString runImportF24(TQxSQLConnection &conn, ProspettoStore &store, const ImportF24Choice &choice,
+QString runImportF24(TQxSQLConnection &conn, SectionStore &store, const ImportF24Choice &choice,
                      const F24Year &year = {});
 
 // Same, for the program: shows the report as a warning, or the error.
 // Returns false when an error ended it.
-bool executeImportF24(TQxSQLConnection &conn, ProspettoStore &store, const ImportF24Choice &choice,
+bool executeImportF24(TQxSQLConnection &conn, SectionStore &store, const ImportF24Choice &choice,
                       const F24Year &year, QString *report = nullptr);
 
 // The failed-test text of the tested tables.
 QString f24PreviousYearMessage();
 
 // The store the program uses (the structure service of the main connection).
-std::unique_ptr<ProspettoStore> makeProgramStore(TQxSQLConnection &conn);
+std::unique_ptr<SectionStore> makeProgramStore(TQxSQLConnection &conn);
 
 // The year the program runs in, from the parameter module when there is one.
 F24Year programYear(TQxSQLConnection &conn);
