@@ -1,6 +1,7 @@
 #include "base/messages.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace jex {
 
@@ -55,6 +56,7 @@ ModalResult ScriptedMessageService::messageDlg(const QString &text, DlgType type
     answer = fitAnswer(answer, buttons);
     m_shown.append({type, text, caption, buttons, answer});
     if (m_echo) {
+        endOpenLine();
         QString line = dlgTypeName(type) + QStringLiteral(": ") + text;
         if (buttons != Buttons::Ok)
             line += QStringLiteral(" [risposta: %1]").arg(QString::fromUtf8(answerName(answer)));
@@ -64,13 +66,36 @@ ModalResult ScriptedMessageService::messageDlg(const QString &text, DlgType type
     return answer;
 }
 
-void ScriptedMessageService::progress(const QString &line)
+void ScriptedMessageService::endOpenLine()
 {
-    m_progress.append(line);
-    if (m_echo) {
-        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-        std::fflush(stderr);
+    // A message after a progress line that is still being rewritten starts
+    // on a line of its own.
+    if (m_openLine) {
+        std::fputc('\n', stderr);
+        m_openLine = false;
     }
+}
+
+void ScriptedMessageService::progress(const QString &line, int done, int total)
+{
+    const bool counted = total > 0 && done >= 0;
+    // Every phase is recorded once, not every step of it.
+    if (!counted || done == 0)
+        m_progress.append(line);
+    if (!m_echo)
+        return;
+    static const bool terminal = isatty(fileno(stderr));
+    if (counted && terminal) {
+        // One line that is rewritten as the work goes on.
+        std::fprintf(stderr, "\r%s %d/%d\033[K", line.toUtf8().constData(), done, total);
+        m_openLine = done < total;
+        if (!m_openLine)
+            std::fputc('\n', stderr);
+    } else if (!counted || done == 0) {
+        endOpenLine();
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    }
+    std::fflush(stderr);
 }
 
 QStringList ScriptedMessageService::texts() const

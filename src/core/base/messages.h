@@ -29,9 +29,11 @@ public:
     // QxMessageDlg: a dialog with an icon by type and a button set.
     virtual ModalResult messageDlg(const QString &text, DlgType type, Buttons buttons,
                                    const QString &caption = {}) = 0;
-    // Progress line of a long operation; the window program may show it in
-    // the status bar, batch runs print it.
-    virtual void progress(const QString &) {}
+    // Progress of a long operation: what it is doing and, when it can tell,
+    // how far it is (done of total). The window program shows the text and a
+    // progress bar in its status bar; batch runs keep one updated line on a
+    // terminal and print each phase once otherwise.
+    virtual void progress(const QString &, int done = -1, int total = -1) { (void)done; (void)total; }
     // The findings of a completeness check; with ask, Yes only when the user
     // wants to go on. The window program shows its information window.
     virtual ModalResult showFindings(const QStringList &lines, bool ask);
@@ -57,7 +59,7 @@ public:
                                     bool echo = false);
     ModalResult messageDlg(const QString &text, DlgType type, Buttons buttons,
                            const QString &caption = {}) override;
-    void progress(const QString &line) override;
+    void progress(const QString &line, int done = -1, int total = -1) override;
 
     void queueAnswer(ModalResult answer) { m_script.append(answer); }
     void setDefaultAnswer(ModalResult answer) { m_default = answer; }
@@ -70,11 +72,14 @@ public:
     void clear() { m_shown.clear(); m_progress.clear(); }
 
 private:
+    void endOpenLine();
+
     QList<ModalResult> m_script;
     QList<ShownMessage> m_shown;
     QStringList m_progress;
     ModalResult m_default;
     bool m_echo;
+    bool m_openLine = false;
 };
 
 // The service in force; a scripted one until the window program installs its own.

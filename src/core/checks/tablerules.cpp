@@ -221,6 +221,25 @@ void zeroFlags(ClientDataSet &ds, const QString &table)
 
 // The batch load refuses what the windows refuse.
 
+QStringList monthFieldsOf(const QString &table)
+{
+    const QString t = table.toUpper();
+    QStringList fields;
+    if (t == u"TPST_PROSPETTOST")
+        fields << QStringLiteral("SPSTMESE");
+    else if (t == u"TPST2_PROSPETTOSTS2")
+        fields << QStringLiteral("SPST2MESE");
+    else if (t == u"TPSV_PROSPETTOSV")
+        fields << QStringLiteral("SPSVMESE");
+    else if (t == u"TPST3_PROSPETTOSTS3")
+        for (int i = 27; i <= 37; ++i)
+            fields << QStringLiteral("SPST3MESE%1").arg(i);
+    else if (t == u"TPST4_PROSPETTOSTS4")
+        for (int i = 39; i <= 49; ++i)
+            fields << QStringLiteral("SPST2MESE%1").arg(i);
+    return fields;
+}
+
 } // namespace jex::prosp
 
 namespace jex {
@@ -235,8 +254,10 @@ void registerTableRules(Registry &registry)
                 throw EQxError(QStringLiteral("riga %1: %2").arg(ds.recNo()).arg(QString(e).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
         }
     });
-    auto months = [&registry](const char *table, QStringList fields) {
-        registry.loadChecks.addCheck(QString::fromUtf8(table), [fields](ClientDataSet &ds) {
+    // Section IV's months are part of its own rule above.
+    for (const char *table : {"TPST_PROSPETTOST", "TPST2_PROSPETTOSTS2", "TPSV_PROSPETTOSV", "TPST3_PROSPETTOSTS3"}) {
+        const QStringList fields = monthFieldsOf(QString::fromLatin1(table));
+        registry.loadChecks.addCheck(QString::fromLatin1(table), [fields](ClientDataSet &ds) {
             for (ds.first(); !ds.eof(); ds.next())
                 for (const QString &f : fields)
                     if (ds.findField(f)) {
@@ -245,14 +266,7 @@ void registerTableRules(Registry &registry)
                             throw EQxError(QStringLiteral("riga %1, colonna %2: %3").arg(ds.recNo()).arg(f, e));
                     }
         });
-    };
-    months("TPST_PROSPETTOST", {QStringLiteral("SPSTMESE")});
-    months("TPST2_PROSPETTOSTS2", {QStringLiteral("SPST2MESE")});
-    months("TPSV_PROSPETTOSV", {QStringLiteral("SPSVMESE")});
-    QStringList st3;
-    for (int i = 27; i <= 37; ++i)
-        st3 << QStringLiteral("SPST3MESE%1").arg(i);
-    months("TPST3_PROSPETTOSTS3", st3);
+    }
 }
 
 

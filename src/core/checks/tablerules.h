@@ -16,6 +16,9 @@ namespace prosp {
 // The month of a summary row as the user leaves the field: empty when
 // acceptable (an empty field is), otherwise the message.
 QString monthFieldError(const QString &text);
+// The month columns of a summary table, checked by its window and by a batch
+// load (empty for a table without them).
+QStringList monthFieldsOf(const QString &table);
 
 // ST section IV, lines 39 to 49 of the current record: the first failing
 // line's message, empty when the record may be stored.

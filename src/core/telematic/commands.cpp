@@ -8,6 +8,7 @@
 #include "base/messages.h"
 #include "telematic/returndata.h"
 #include "telematic/generation.h"
+#include "telematic/job.h"
 #include "base/outputfile.h"
 
 #include <QDir>
@@ -27,60 +28,52 @@ QTextStream &out()
     return s;
 }
 
-QTextStream &info()
+// A line of what the command is doing, on standard error.
+void info(const QString &line)
 {
-    static QTextStream s(stderr);
-    s.setEncoding(QStringConverter::Utf8);
-    return s;
+    messages().progress(line);
 }
 
 int runTelematic(const CommandArgs &args)
 {
     const QString target = args.value(QStringLiteral("--out"));
     if (target.isEmpty()) {
-        info() << "Indicare il file da scrivere con --out FILE" << Qt::endl;
+        info(QStringLiteral("Indicare il file da scrivere con --out FILE"));
         return 2;
     }
     TQmrDBCds service;
     DbCdsStore store(&service);
     TdmJexFile dm;
     dm.store = &store;
-    dm.addInfo = [](const QString &line) { info() << line << Qt::endl; };
-    dm.openTables();
-
-    const bool dData = dm.hasDiStSvSxData();
-    const bool syData = dm.hasSyData();
-    const char *path = !dData && !syData ? "onlyfile" : (dData && !syData ? "onlySV-ST-Sx-DI"
-                                                         : (!dData ? "onlySY" : "Default"));
-    info() << "Percorso: " << path << Qt::endl;
-    dm.includeD = !args.has(QStringLiteral("--no-d"));
-    dm.includeSY = !args.has(QStringLiteral("--no-sy"));
+    dm.addInfo = [](const QString &line) { info(line); };
+    TelematicJob job(dm);
+    job.open(true);
+    info(QStringLiteral("Percorso: ") + job.path());
 
     QStringList findings;
-    CompletenessCheck &check = telematicCompletenessCheck();
-    if (check && !check(findings, {&dm.cds("cdsSost"), &dm.cds("cdsForn")}, 1)) {
+    if (!job.check(findings)) {
         for (const QString &f : findings)
-            info() << f << Qt::endl;
+            info(f);
         if (!args.has(QStringLiteral("--yes"))) {
-            info() << "Generazione file telematico terminata dall'utente" << Qt::endl;
+            info(QStringLiteral("Generazione file telematico terminata dall'utente"));
             return 1;
         }
     }
     QStringList files;
     try {
-        dm.runGeneration();
+        job.generate(!args.has(QStringLiteral("--no-d")), !args.has(QStringLiteral("--no-sy")));
         makeOutputFolder(target);
-        dm.BuildFile();
-        files = dm.WriteTelematicFile(target);
+        files = job.write(target);
     } catch (const EAbort &) {
-        info() << "Operazione terminata con errore" << Qt::endl;
+        info(QStringLiteral("Operazione terminata con errore"));
         return 1;
     } catch (const std::exception &e) {
-        info() << "***** " << errorText(e) << Qt::endl << "Operazione terminata con errore" << Qt::endl;
+        info(QStringLiteral("***** ") + errorText(e));
+        info(QStringLiteral("Operazione terminata con errore"));
         return 1;
     }
-    dm.closeTables();
-    info() << "Operazione terminata con successo." << Qt::endl;
+    job.close();
+    info(QStringLiteral("Operazione terminata con successo."));
     out() << "Generazione file completata con successo. Il file è presente in:" << Qt::endl;
     for (const QString &f : files)
         out() << f << Qt::endl;

@@ -232,22 +232,6 @@ void SectionWindow::closeEvent(QCloseEvent *e)
 
 namespace {
 
-QStringList stMonths()
-{
-    QStringList m;
-    for (int i = 27; i <= 37; ++i)
-        m << QStringLiteral("SPST3MESE%1").arg(i);
-    return m;
-}
-
-QStringList st4Months()
-{
-    QStringList m;
-    for (int i = 39; i <= 49; ++i)
-        m << QStringLiteral("SPST2MESE%1").arg(i);
-    return m;
-}
-
 // The agent's type for notices is a choice of two, not a tick: a radio
 // group in place of the check box, which shows only the fields of the
 // chosen type.
@@ -389,16 +373,8 @@ void setupSummary(SectionWindow *w)
 {
     for (SectionFrame *f : w->frames()) {
         const QString t = f->table().toUpper();
-        if (t == u"TPST_PROSPETTOST")
-            f->monthFields = {QStringLiteral("SPSTMESE")};
-        else if (t == u"TPST2_PROSPETTOSTS2")
-            f->monthFields = {QStringLiteral("SPST2MESE")};
-        else if (t == u"TPSV_PROSPETTOSV")
-            f->monthFields = {QStringLiteral("SPSVMESE")};
-        else if (t == u"TPST3_PROSPETTOSTS3")
-            f->monthFields = stMonths();
-        else if (t == u"TPST4_PROSPETTOSTS4") {
-            f->monthFields = st4Months();
+        f->monthFields = prosp::monthFieldsOf(t);
+        if (t == u"TPST4_PROSPETTOSTS4") {
             f->postCheck = [](ClientDataSet &ds) { return prosp::stSectionFourError(ds); };
         }
         f->buildDetail();

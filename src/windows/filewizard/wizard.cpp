@@ -1,4 +1,6 @@
 #include "filewizard/wizard.h"
+
+#include "telematic/job.h"
 #include "sections/databasestore.h"
 
 #include "database/structureservice.h"
@@ -209,26 +211,19 @@ void TfmJexFile::FormShow()
 {
     m_shown = true;
     m_dm->addInfo = [this](const QString &l) { addInfo(l); };
-    m_dm->openTables(false);
+    TelematicJob(*m_dm).open(false);
     m_paths = {{QStringLiteral("Default"), {tsSVIdx, tsSYIdx, tsCreaIdx}},
                {QStringLiteral("onlyfile"), {tsCreaIdx}},
                {QStringLiteral("onlySV-ST-Sx-DI"), {tsSVIdx, tsCreaIdx}},
                {QStringLiteral("onlySY"), {tsSYIdx, tsCreaIdx}}};
-    selectPath(QStringLiteral("Default"));
-    const bool dData = m_dm->hasDiStSvSxData();
-    const bool syData = m_dm->hasSyData();
+    const QString path = TelematicJob(*m_dm).path();
+    selectPath(path);
     buPrior->setEnabled(false);
     buOk->setEnabled(false);
-    if (!dData && !syData) {
-        selectPath(QStringLiteral("onlyfile"));
+    if (path == u"onlyfile") {
         buNext->setEnabled(false);
         tsCrea->setEnabled(true);
-        buOk->setEnabled(false);
         buInizio->setFocus();
-    } else if (!dData) {
-        selectPath(QStringLiteral("onlySY"));
-    } else if (!syData) {
-        selectPath(QStringLiteral("onlySV-ST-Sx-DI"));
     }
 }
 
@@ -282,9 +277,9 @@ void TfmJexFile::buInizioClick()
 {
     {
         WaitCursor wait;
+        TelematicJob job(*m_dm);
         QStringList lines;
-        CompletenessCheck &check = telematicCompletenessCheck();
-        if (check && !check(lines, {&m_dm->cds("cdsSost"), &m_dm->cds("cdsForn")}, 1)) {
+        if (!job.check(lines)) {
             if (messages().showFindings(lines, true) != ModalResult::Yes) {
                 addInfo(QStringLiteral("Generazione file telematico terminata dall'utente"));
                 reject();
@@ -293,10 +288,8 @@ void TfmJexFile::buInizioClick()
         }
         for (QPushButton *b : {buNext, buInizio, buPrior, buCancel, buOk})
             b->setEnabled(false);
-        m_dm->includeD = rbTuttiSv->isChecked();
-        m_dm->includeSY = rbTuttiSY->isChecked();
         try {
-            m_dm->runGeneration();
+            job.generate(rbTuttiSv->isChecked(), rbTuttiSY->isChecked());
             addInfo(QStringLiteral("Operazione terminata con successo."));
             buOk->setEnabled(true);
             buOk->setFocus();
@@ -329,8 +322,7 @@ void TfmJexFile::buOkClick()
     try {
         {
             WaitCursor wait;
-            m_dm->BuildFile();
-            m_dm->WriteTelematicFile(m_outFile);
+            TelematicJob(*m_dm).write(m_outFile);
         }
         buCancelClick();
         messages().messageDlg(QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
@@ -345,7 +337,7 @@ void TfmJexFile::buOkClick()
 
 void TfmJexFile::buCancelClick()
 {
-    m_dm->closeTables();
+    TelematicJob(*m_dm).close();
 }
 
 } // namespace jex

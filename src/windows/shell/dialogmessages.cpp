@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -59,11 +60,25 @@ ModalResult QtMessageService::messageDlg(const QString &text, DlgType type, Butt
                          : buttons == Buttons::YesNo ? ModalResult::No : ModalResult::Cancel);
 }
 
-void QtMessageService::progress(const QString &line)
+void QtMessageService::progress(const QString &line, int done, int total)
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *mw = qobject_cast<QMainWindow *>(w)) {
-            mw->statusBar()->showMessage(line, 5000);
+            QStatusBar *bar = mw->statusBar();
+            bar->showMessage(line, 5000);
+            auto *meter = bar->findChild<QProgressBar *>(QStringLiteral("pbProgress"));
+            if (!meter) {
+                meter = new QProgressBar(bar);
+                meter->setObjectName(QStringLiteral("pbProgress"));
+                meter->setMaximumWidth(200);
+                bar->addPermanentWidget(meter);
+            }
+            const bool counted = total > 0 && done >= 0 && done < total;
+            meter->setVisible(counted);
+            if (counted) {
+                meter->setRange(0, total);
+                meter->setValue(done);
+            }
             break;
         }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

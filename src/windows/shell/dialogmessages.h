@@ -11,7 +11,7 @@ class QtMessageService : public MessageService
 public:
     ModalResult messageDlg(const QString &text, DlgType type, Buttons buttons,
                            const QString &caption = {}) override;
-    void progress(const QString &line) override;
+    void progress(const QString &line, int done = -1, int total = -1) override;
     ModalResult showFindings(const QStringList &lines, bool ask) override;
 };
 
