@@ -272,6 +272,7 @@ void ClientDataSet::loadFromBytes(const QByteArray &bytes, const QString &source
         rec->id = m_nextId++;
         rec->seq = m_nextSeq++;
         m_records.push_back(std::move(rec));
+        indexAdded(m_records.back().get());
     }
     if (!m_filterText.isEmpty()) {
         try {

@@ -548,6 +548,7 @@ void ClientDataSet::close()
     m_state = DataSetState::Inactive;
     m_buffer.clear();
     m_records.clear();
+    m_byIdValid = false;
     m_deleted.clear();
     m_view.clear();
     m_pos = -1;
@@ -563,6 +564,7 @@ void ClientDataSet::emptyDataSet()
     if (isEditing())
         cancel();
     m_records.clear();
+    m_byIdValid = false;
     m_deleted.clear();
     m_view.clear();
     setPos(-1);
@@ -694,9 +696,11 @@ void ClientDataSet::post()
             auto it = std::find_if(m_records.begin(), m_records.end(),
                                    [&](const auto &o) { return o->seq > seqBefore; });
             m_records.insert(it, std::move(rec));
+            indexAdded(r);
         } else {
             r->seq = m_nextSeq++;
             m_records.push_back(std::move(rec));
+            indexAdded(r);
         }
         m_state = DataSetState::Browse;
         m_buffer.clear();
@@ -767,6 +771,7 @@ void ClientDataSet::remove()
                            [&](const auto &o) { return o.get() == r; });
     std::unique_ptr<Record> owned = std::move(*it);
     m_records.erase(it);
+    indexRemoved(owned.get());
     if (m_logChanges && owned->status != UpdateStatus::Inserted) {
         if (owned->status == UpdateStatus::Unmodified)
             owned->original = owned->values;
@@ -926,10 +931,29 @@ ClientDataSet::Record *ClientDataSet::recordById(quint64 id) const
 {
     if (!id)
         return nullptr;
-    for (const auto &r : m_records)
-        if (r->id == id)
-            return r.get();
-    return nullptr;
+    // Records keep their address for their life; the index is rebuilt only
+    // after records were added or removed, so a save that refreshes every
+    // record looks each one up in constant time.
+    if (!m_byIdValid) {
+        m_byId.clear();
+        m_byId.reserve(qsizetype(m_records.size()));
+        for (const auto &r : m_records)
+            m_byId.insert(r->id, r.get());
+        m_byIdValid = true;
+    }
+    return m_byId.value(id, nullptr);
+}
+
+void ClientDataSet::indexAdded(Record *r)
+{
+    if (m_byIdValid)
+        m_byId.insert(r->id, r);
+}
+
+void ClientDataSet::indexRemoved(const Record *r)
+{
+    if (m_byIdValid)
+        m_byId.remove(r->id);
 }
 
 int ClientDataSet::viewIndexOf(const Record *r) const
@@ -1196,6 +1220,7 @@ void ClientDataSet::cancelUpdates()
     for (auto it = m_records.begin(); it != m_records.end();) {
         Record *r = it->get();
         if (r->status == UpdateStatus::Inserted) {
+            indexRemoved(r);
             it = m_records.erase(it);
             continue;
         }
@@ -1211,6 +1236,7 @@ void ClientDataSet::cancelUpdates()
         d->original.clear();
         d->status = UpdateStatus::Unmodified;
         m_records.push_back(std::move(d));
+        indexAdded(m_records.back().get());
     }
     m_deleted.clear();
     std::sort(m_records.begin(), m_records.end(),
@@ -1384,6 +1410,7 @@ void ClientDataSet::copyFrom(const ClientDataSet &other)
         rec->id = m_nextId++;
         rec->seq = m_nextSeq++;
         m_records.push_back(std::move(rec));
+        indexAdded(m_records.back().get());
     }
     m_logChanges = true;
     rebuildView();

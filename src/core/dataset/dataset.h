@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QHash>
 #include <QVector>
 
 #include <functional>
@@ -316,12 +317,16 @@ private:
     void checkBrowse(const char *operation) const;
     int viewIndexOf(const Record *r) const;
     Record *recordById(quint64 id) const;
+    void indexAdded(Record *r);
+    void indexRemoved(const Record *r);
     QVector<QVariant> emptyValues() const;
 
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // lower-case name -> index
     QHash<QString, int> m_fieldExact; // name as defined -> index (the usual lookup)
     std::vector<std::unique_ptr<Record>> m_records; // natural order
+    mutable QHash<quint64, Record *> m_byId;        // see recordById()
+    mutable bool m_byIdValid = false;
     std::vector<std::unique_ptr<Record>> m_deleted;
     QVector<Record *> m_view;
     int m_pos = -1;
