@@ -221,22 +221,16 @@ void zeroFlags(ClientDataSet &ds, const QString &table)
 namespace {
 // The batch load refuses what the windows refuse.
 const bool registered = [] {
-    SectionLoadHooks::addCheck(QStringLiteral("TPST4_PROSPETTOSTS4"), [](ClientDataSet &ds) {
-        for (ds.first(); !ds.eof(); ds.next()) {
-            const QString e = stSectionFourError(ds);
-            if (!e.isEmpty())
-                throw EQxError(QStringLiteral("riga %1: %2").arg(ds.recNo()).arg(QString(e).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
-        }
+    SectionLoadHooks::addRowCheck(QStringLiteral("TPST4_PROSPETTOSTS4"), [](const ClientDataSet &ds) {
+        return SectionLoadHooks::Fault{QString(), stSectionFourError(ds)};
     });
     auto months = [](const char *table, QStringList fields) {
-        SectionLoadHooks::addCheck(QString::fromUtf8(table), [fields](ClientDataSet &ds) {
-            for (ds.first(); !ds.eof(); ds.next())
-                for (const QString &f : fields)
-                    if (ds.findField(f)) {
-                        const QString e = monthFieldError(ds.fieldByName(f)->asString());
-                        if (!e.isEmpty())
-                            throw EQxError(QStringLiteral("riga %1, colonna %2: %3").arg(ds.recNo()).arg(f, e));
-                    }
+        SectionLoadHooks::addRowCheck(QString::fromUtf8(table), [fields](const ClientDataSet &ds) {
+            for (const QString &f : fields)
+                if (const Field *field = ds.findField(f))
+                    if (const QString e = monthFieldError(field->asString()); !e.isEmpty())
+                        return SectionLoadHooks::Fault{f, e};
+            return SectionLoadHooks::Fault{};
         });
     };
     months("TPST_PROSPETTOST", {QStringLiteral("SPSTMESE")});

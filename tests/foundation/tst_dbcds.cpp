@@ -611,8 +611,8 @@ void TstDbCds::loadRefused_data()
         {"bad amount", "SPSTMESE;FPSTRITOPEARTE\n1;10,00\n2;12,3a\n", "riga 3, colonna FPSTRITOPEARTE"},
         {"bad date", "SPSTMESE;DPSTDTVERS\n1;31/02/2024\n", "riga 2, colonna DPSTDTVERS"},
         {"too long", "SPSTMESE;SPSTANNO\n123;2024\n", "riga 2, colonna SPSTMESE"},
-        {"unknown column", "SPSTMESE;SPSTNONCE\n1;2\n", "riga 2, colonna SPSTNONCE"},
-        {"json bad flag", "[{\"SPSTMESE\": \"1\"}, {\"LPSTRAVVEDIMENTO\": 7}]", "riga 2, colonna LPSTRAVVEDIMENTO"},
+        {"unknown column", "SPSTMESE;SPSTNONCE\n1;2\n", "riga 1, colonna SPSTNONCE"},
+        {"json bad flag", "[{\"SPSTMESE\": \"1\"}, {\"LPSTRAVVEDIMENTO\": 7}]", "elemento 2, colonna LPSTRAVVEDIMENTO"},
     };
     for (const char *db : {"sqlite", "postgresql"})
         for (const Case &c : cases)
@@ -646,10 +646,10 @@ void TstDbCds::loadRefused()
     // A check registered for the table refuses a file that is well formed.
     static bool registered = false;
     if (!registered) {
-        SectionLoadHooks::addCheck(QStringLiteral("TPST_PROSPETTOST"), [](ClientDataSet &ds) {
-            for (ds.first(); !ds.eof(); ds.next())
-                if (ds.fieldByName(QStringLiteral("SPSTMESE"))->asString() == u"13")
-                    throw EQxError(QStringLiteral("Mese 13 non ammesso"));
+        SectionLoadHooks::addRowCheck(QStringLiteral("TPST_PROSPETTOST"), [](const ClientDataSet &ds) {
+            if (ds.fieldByName(QStringLiteral("SPSTMESE"))->asString() == u"13")
+                return SectionLoadHooks::Fault{QStringLiteral("SPSTMESE"), QStringLiteral("Mese 13 non ammesso")};
+            return SectionLoadHooks::Fault{};
         });
         registered = true;
     }
@@ -658,7 +658,12 @@ void TstDbCds::loadRefused()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("SPSTMESE;SPSTANNO\n12;2024\n13;2024\n");
     }
-    QVERIFY_THROWS_EXCEPTION(EQxError, loadSection(svc, *st, path, false));
+    try {
+        loadSection(svc, *st, path, false);
+        QFAIL("the check did not refuse the file");
+    } catch (const EQxError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Il file non è stato caricato: riga 3, colonna SPSTMESE: Mese 13 non ammesso"));
+    }
     QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), before);
 }
 
