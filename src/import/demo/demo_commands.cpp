@@ -1,16 +1,12 @@
-// jex770 init [--demo] [--employees N]
+// jex770 init [--demo [--force]] [--employees N]
 
-#include "demoagent.h"
-#include "demorecipients.h"
-#include "demoschool.h"
+#include "demoinit.h"
 
 #include "foundation/appcontext.h"
 #include "foundation/commands.h"
 #include "foundation/dbcds.h"
 #include "foundation/errors.h"
 #include "foundation/params.h"
-#include "import/f24demo.h"
-#include "telematic/jexfiledb.h"
 
 #include <cstdio>
 
@@ -34,46 +30,29 @@ int runInit(const CommandArgs &a)
     if (!a.has(QStringLiteral("--demo")))
         return 0;
 
-    TQmrDBCds service(2024, QStringLiteral("jey"), 0);
-    service.SetConnection(&conn);
-    service.SetShowWait(false);
-    const TableSink sink = [&service](const QString &table, ClientDataSet &ds) { service.SaveCds(ds, table); };
+    const bool force = a.has(QStringLiteral("--force"));
     DemoSchool school;
-    switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
-    case InitResult::Created: {
-        // The payroll archive of F24 payments, the agent's and the
-        // supplier's records, the summary tables the payments do not fill
-        // (SX, SY, DI, an extinct agent) and the recipients' records, so
-        // that every function of the program has data to work on.
-        const bool own = conn.startTransaction();
-        try {
-            seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
-            TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
-            jexService.SetConnection(&conn);
-            jexService.SetShowWait(false);
-            const SectionAccess access = dbcdsAccess(jexService);
-            seedAgentDemo(school, access);
-            seedTelematicDemo(access);
-            seedRecipientsDemo(school, access);
-            if (own)
-                conn.commit();
-        } catch (...) {
-            if (own)
-                conn.rollback();
-            throw;
-        }
+    const DemoInit done = initDemo(conn, employees, force, school);
+    if (!done.replaced.isEmpty())
+        commandOutput(QStringLiteral("Con --force sono stati sostituiti dai dati dimostrativi: %1.\n").arg(done.replaced.describe()));
+    switch (done.result) {
+    case InitResult::Created:
         commandOutput(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
                 .arg(school.seat.denom, school.seat.codFis)
                 .arg(school.employees)
                 .arg(school.selfEmployed));
         return 0;
-    }
     case InitResult::AlreadyPresent:
         commandOutput(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
         return 0;
-    case InitResult::OtherSchool:
-        commandOutput(QStringLiteral("Il database contiene già i dati di un'altra scuola: la scuola dimostrativa non è stata creata.\n"));
+    case InitResult::OtherSchool: {
+        const ReturnContents present = returnContents(conn, school.seat.codFis);
+        std::fputs(QStringLiteral("Il database contiene già i dati di una dichiarazione (%1): la scuola dimostrativa non è "
+                                  "stata creata e nulla è cambiato. Per sostituire quei dati con la scuola dimostrativa: "
+                                  "jex770 init --demo --force\n")
+                       .arg(present.describe()).toUtf8().constData(), stderr);
         return 1;
+    }
     }
     return 1;
 }
@@ -81,9 +60,10 @@ int runInit(const CommandArgs &a)
 const bool registered = [] {
     Command c;
     c.name = QStringLiteral("init");
-    c.synopsis = QStringLiteral("init [--demo] [--employees N]");
+    c.synopsis = QStringLiteral("init [--demo [--force]] [--employees N]");
     c.description = QStringLiteral(
-        "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, 40 se non indicato).");
+        "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, "
+        "40 se non indicato) se la dichiarazione è vuota; con --force ne sostituisce i dati, dicendo quali.");
     c.valueOptions = {QStringLiteral("--employees")};
     c.needsStartup = false; // the start-up checks would ask for a school that is not there yet
     c.run = runInit;
