@@ -17,6 +17,7 @@
 #include <QJsonValue>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <cstdio>
@@ -360,6 +361,42 @@ QString jsonErrorText(QJsonParseError::ParseError e)
     }
 }
 
+// A name written twice in one element of the array: the JSON reader keeps
+// one of the two values without a word, as a CSV header must not. The scan
+// follows strings and nesting; it runs only on a document already parsed.
+void refuseDuplicateNames(const QString &text)
+{
+    int depth = 0, element = 0;
+    QSet<QString> names;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"') {
+            const int start = ++i;
+            while (i < text.size() && text[i] != u'"')
+                i += text[i] == u'\\' ? 2 : 1;
+            if (depth != 2)
+                continue;
+            int j = i + 1;
+            while (j < text.size() && text[j].isSpace())
+                ++j;
+            if (j < text.size() && text[j] == u':') {
+                const QString name = text.mid(start, i - start);
+                if (names.contains(name))
+                    refuse(QStringLiteral("elemento %1").arg(element), shown(name),
+                           QStringLiteral("nome ripetuto nello stesso oggetto"));
+                names.insert(name);
+            }
+        } else if (c == u'[' || c == u'{') {
+            if (++depth == 2) {
+                ++element;
+                names.clear();
+            }
+        } else if (c == u']' || c == u'}') {
+            --depth;
+        }
+    }
+}
+
 QList<InputRow> readJson(const QString &path, const QString &text, const CatalogueTable &table)
 {
     QJsonParseError err;
@@ -370,6 +407,7 @@ QList<InputRow> readJson(const QString &path, const QString &text, const Catalog
                        .arg(path, jsonErrorText(err.error)).arg(utf8.left(err.offset).count('\n') + 1));
     if (!doc.isArray())
         refuseFile(QStringLiteral("il file %1 non è un array JSON di oggetti").arg(path));
+    refuseDuplicateNames(text);
     const QJsonArray a = doc.array();
     QList<InputRow> rows;
     for (int i = 0; i < a.size(); ++i) {
@@ -377,9 +415,13 @@ QList<InputRow> readJson(const QString &path, const QString &text, const Catalog
         if (!a[i].isObject())
             refuseFile(QStringLiteral("%1: atteso un oggetto con i valori delle colonne").arg(r.place));
         const QJsonObject o = a[i].toObject();
+        QSet<QString> columns;
         for (auto it = o.begin(); it != o.end(); ++it) {
             const QString &name = it.key();
-            knownColumn(table, r.place, name);
+            const QString column = knownColumn(table, r.place, name).name.toUpper();
+            if (columns.contains(column))
+                refuse(r.place, shown(name), QStringLiteral("colonna ripetuta nello stesso oggetto"));
+            columns.insert(column);
             const QJsonValue v = it.value();
             QVariant cell;
             switch (v.type()) {

@@ -122,6 +122,8 @@ private Q_SLOTS:
             {"JSON true in a text", "[{\"SPSTMESE\": true}]", "elemento 1, colonna SPSTMESE: un valore vero/falso"},
             {"JSON element not an object", "[{\"SPSTMESE\": \"01\"}, 7]", "elemento 2: atteso un oggetto"},
             {"JSON unknown column", "[{\"SPSTMESE\": \"01\", \"NONCE\": 1}]", "elemento 1, colonna NONCE: colonna sconosciuta"},
+            {"JSON name twice", "[{\"SPSTMESE\": \"01\"}, {\"SPSTMESE\": \"01\", \"SPSTANNO\": \"2024\", \"SPSTMESE\": \"02\"}]", "elemento 2, colonna SPSTMESE: nome ripetuto nello stesso oggetto"},
+            {"JSON column twice", "[{\"SPSTMESE\": \"01\", \"spstmese\": \"02\"}]", "elemento 1, colonna "},
             {"JSON flag 7", "[{\"SPSTMESE\": \"01\"}, {\"LPSTRAVVEDIMENTO\": 7}]", "elemento 2, colonna LPSTRAVVEDIMENTO"},
             {"quoted line break", "SPSTMESE;SPSTCODTRIBUTO\n01;\"10\n01\"\n", "riga 2, colonna SPSTCODTRIBUTO: il testo contiene un carattere di controllo (U+000A, a capo)"},
             {"NUL in a text", QByteArray("SPSTMESE;SPSTCODTRIBUTO\n01;10") + '\0' + "1\n", "riga 2, colonna SPSTCODTRIBUTO: il testo contiene un carattere di controllo (U+0000, NUL)"},
