@@ -472,13 +472,15 @@ QList<InputRow> readInput(const QString &path, const CatalogueTable &table)
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         refuseFile(QStringLiteral("il file %1 è in UTF-16: salvarlo in UTF-8 (oppure in Windows-1252)").arg(path));
     const QString text = decodeText(bytes);
-    const QString start = text.left(64).trimmed();
-    if (text.trimmed().isEmpty())
+    qsizetype first = 0;
+    while (first < text.size() && text[first].isSpace())
+        ++first;
+    if (first == text.size())
         refuseFile(QStringLiteral("il file %1 è vuoto: manca la riga di intestazione con i nomi delle colonne").arg(path));
-    if (start.startsWith(u'{'))
+    if (text[first] == u'{')
         refuseFile(QStringLiteral("il file %1 contiene un oggetto JSON: atteso un array di oggetti, uno per riga "
                                   "([{...}, {...}])").arg(path));
-    if (start.startsWith(u'['))
+    if (text[first] == u'[')
         return readJson(path, text, table);
     return readCsv(text, table);
 }
@@ -648,6 +650,56 @@ void checkRows(const CatalogueTable &table, ClientDataSet &ds, const RowNames &n
     }
 }
 
+// The opened section with the file's rows appended, after the saved rows
+// are deleted when the file replaces them.
+SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, ClientDataSet &ds,
+                              const QList<Ready> &ready, bool replace, RowNames &names)
+{
+    SectionLoadResult result;
+    if (replace) {
+        ds.first();
+        while (!ds.isEmpty()) {
+            ds.remove();
+            ++result.removed;
+        }
+    }
+    QString personTable, cfField;
+    if (table.name.compare(u"TDIP7_ANAGRFISCALI", Qt::CaseInsensitive) != 0 && table.column(QStringLiteral("SDIP7CODFIS"))) {
+        personTable = QStringLiteral("TDIP7_ANAGRFISCALI");
+        cfField = QStringLiteral("SDIP7CODFIS");
+    } else if (table.name.compare(u"TDAU7_DATIAUTONOM", Qt::CaseInsensitive) != 0
+               && table.column(QStringLiteral("SDAU7CODFIS"))) {
+        personTable = QStringLiteral("TDAU7_DATIAUTONOM");
+        cfField = QStringLiteral("SDAU7CODFIS");
+    }
+    QHash<QString, qint64> links;
+    ClientDataSet persons;
+    bool personsOpened = false;
+    Field *afi = ds.findField(QStringLiteral("IAFIID"));
+    for (const Ready &r : ready) {
+        ds.append();
+        for (int i = 0; i < ds.fieldCount(); ++i)
+            if (const CatalogueColumn *c = table.column(ds.field(i)->name()); c && c->kind == ColumnKind::Flag)
+                ds.field(i)->setValue(0);
+        for (const auto &[col, value] : r.values) {
+            try {
+                ds.fieldByName(col->name)->setValue(value);
+            } catch (const EQxError &e) {
+                ds.cancel();
+                refuse(r.place, col->name, e.message());
+            }
+        }
+        if (afi && afi->asInteger() == 0 && !personTable.isEmpty()) {
+            const QString cf = ds.fieldByName(cfField)->asString();
+            afi->setValue(personLink(service, personTable, cfField, cf, links, persons, personsOpened));
+        }
+        ds.post();
+        names.fromFile(r.place);
+        ++result.rows;
+    }
+    return result;
+}
+
 } // namespace
 
 SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, const QString &path, bool replace)
@@ -676,49 +728,8 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
         service.LockCds(table.name);
         ClientDataSet ds;
         service.OpenCds(ds, table.name);
-        SectionLoadResult result;
-        if (replace) {
-            ds.first();
-            while (!ds.isEmpty()) {
-                ds.remove();
-                ++result.removed;
-            }
-        }
-        QString personTable, cfField;
-        if (table.name.compare(u"TDIP7_ANAGRFISCALI", Qt::CaseInsensitive) != 0 && table.column(QStringLiteral("SDIP7CODFIS"))) {
-            personTable = QStringLiteral("TDIP7_ANAGRFISCALI");
-            cfField = QStringLiteral("SDIP7CODFIS");
-        } else if (table.name.compare(u"TDAU7_DATIAUTONOM", Qt::CaseInsensitive) != 0
-                   && table.column(QStringLiteral("SDAU7CODFIS"))) {
-            personTable = QStringLiteral("TDAU7_DATIAUTONOM");
-            cfField = QStringLiteral("SDAU7CODFIS");
-        }
-        QHash<QString, qint64> links;
-        ClientDataSet persons;
-        bool personsOpened = false;
-        Field *afi = ds.findField(QStringLiteral("IAFIID"));
         RowNames names(ds);
-        for (const Ready &r : std::as_const(ready)) {
-            ds.append();
-            for (int i = 0; i < ds.fieldCount(); ++i)
-                if (const CatalogueColumn *c = table.column(ds.field(i)->name()); c && c->kind == ColumnKind::Flag)
-                    ds.field(i)->setValue(0);
-            for (const auto &[col, value] : r.values) {
-                try {
-                    ds.fieldByName(col->name)->setValue(value);
-                } catch (const EQxError &e) {
-                    ds.cancel();
-                    refuse(r.place, col->name, e.message());
-                }
-            }
-            if (afi && afi->asInteger() == 0 && !personTable.isEmpty()) {
-                const QString cf = ds.fieldByName(cfField)->asString();
-                afi->setValue(personLink(service, personTable, cfField, cf, links, persons, personsOpened));
-            }
-            ds.post();
-            names.fromFile(r.place);
-            ++result.rows;
-        }
+        SectionLoadResult result = fillSection(service, table, ds, ready, replace, names);
         checkOneRow(table, ds, names, replace);
         checkRows(table, ds, names);
         result.warnings = SectionLoadHooks::runWarnings(table.name, ds);

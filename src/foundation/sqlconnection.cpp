@@ -203,11 +203,12 @@ void TQxSQLConnection::open(const DatabaseUrl &url)
     }
     if (!m_db.open()) {
         const QSqlError why = m_db.lastError();
-        const EQxError told = failure(why);
+        const Fault fault = faultOf(url.dialect, why);
+        const EQxError told = fault == Fault::Other || fault == Fault::ConnectionLost
+            ? EQxError(QStringLiteral("Impossibile connettersi al database %1: %2").arg(url.display(), why.text().trimmed()))
+            : failure(why);
         close();
-        if (faultOf(url.dialect, why) != Fault::Other && faultOf(url.dialect, why) != Fault::ConnectionLost)
-            throw told;
-        throw EQxError(QStringLiteral("Impossibile connettersi al database %1: %2").arg(url.display(), why.text().trimmed()));
+        throw told;
     }
     try {
         if (url.dialect == Dialect::SQLite) {
