@@ -1,9 +1,9 @@
 #include "dataset.h"
 
 #include "errors.h"
-#include "strutil.h"
 #include "filterexpr.h"
 #include "numformat.h"
+#include "strutil.h"
 
 #include <QLocale>
 #include <algorithm>

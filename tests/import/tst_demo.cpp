@@ -433,13 +433,11 @@ private Q_SLOTS:
         DemoSchool school;
         const DemoInit done = initDemo(conn(), 5, false, school);
         QCOMPARE(done.result, InitResult::OtherSchool);
-        QVERIFY(done.replaced.isEmpty());
         QCOMPARE(values(), before);
         QCOMPARE(rows(QStringLiteral("TPST_PROSPETTOST")), st);
         QCOMPARE(conn().scalar(QStringLiteral("SELECT COUNT(*) FROM TSED_SEDE")).toLongLong(), 0);
-        const ReturnContents present = returnContents(conn(), school.seat.codFis);
-        QVERIFY2(present.describe().contains(QStringLiteral("TPST_PROSPETTOST (2 righe)")), qPrintable(present.describe()));
-        QVERIFY2(present.describe().contains(QStringLiteral("TSOS_DATOSOSTITUTO (1 riga)")), qPrintable(present.describe()));
+        QVERIFY2(done.found.describe().contains(QStringLiteral("TPST_PROSPETTOST (2 righe)")), qPrintable(done.found.describe()));
+        QVERIFY2(done.found.describe().contains(QStringLiteral("TSOS_DATOSOSTITUTO (1 riga)")), qPrintable(done.found.describe()));
         QVERIFY(!conn().inTransaction());
     }
 
@@ -448,7 +446,7 @@ private Q_SLOTS:
         DemoSchool school;
         const DemoInit done = initDemo(conn(), 5, true, school);
         QCOMPARE(done.result, InitResult::Created);
-        const QString said = done.replaced.describe();
+        const QString said = done.found.describe();
         QVERIFY2(said.contains(QStringLiteral("TPST_PROSPETTOST (2 righe)")), qPrintable(said));
         QVERIFY2(said.contains(QStringLiteral("TSOS_DATOSOSTITUTO (1 riga)")), qPrintable(said));
         // Nothing of the user's return is left among the demo's rows.

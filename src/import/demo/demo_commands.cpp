@@ -33,10 +33,10 @@ int runInit(const CommandArgs &a)
     const bool force = a.has(QStringLiteral("--force"));
     DemoSchool school;
     const DemoInit done = initDemo(conn, employees, force, school);
-    if (!done.replaced.isEmpty())
-        commandOutput(QStringLiteral("Con --force sono stati sostituiti dai dati dimostrativi: %1.\n").arg(done.replaced.describe()));
     switch (done.result) {
     case InitResult::Created:
+        if (!done.found.isEmpty())
+            commandOutput(QStringLiteral("Con --force sono stati sostituiti dai dati dimostrativi: %1.\n").arg(done.found.describe()));
         commandOutput(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
                 .arg(school.seat.denom, school.seat.codFis)
                 .arg(school.employees)
@@ -45,14 +45,12 @@ int runInit(const CommandArgs &a)
     case InitResult::AlreadyPresent:
         commandOutput(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
         return 0;
-    case InitResult::OtherSchool: {
-        const ReturnContents present = returnContents(conn, school.seat.codFis);
+    case InitResult::OtherSchool:
         std::fputs(QStringLiteral("Il database contiene già i dati di una dichiarazione (%1): la scuola dimostrativa non è "
                                   "stata creata e nulla è cambiato. Per sostituire quei dati con la scuola dimostrativa: "
                                   "jex770 init --demo --force\n")
-                       .arg(present.describe()).toUtf8().constData(), stderr);
+                       .arg(done.found.describe()).toUtf8().constData(), stderr);
         return 1;
-    }
     }
     return 1;
 }

@@ -30,20 +30,6 @@ void clearReturn(TQxSQLConnection &conn)
     conn.exec(QStringLiteral("DELETE FROM TF24_VERSAMENTI WHERE IF24ANNORIF = :ANNO"), {{QStringLiteral("ANNO"), kDemoYear}});
 }
 
-} // namespace
-
-QString ReturnContents::describe() const
-{
-    QStringList parts;
-    if (!school.isEmpty())
-        parts << QStringLiteral("la sede %1").arg(school);
-    if (!tables.isEmpty())
-        parts << QStringLiteral("le righe delle tabelle %1").arg(tables.join(QStringLiteral(", ")));
-    if (f24Payments > 0)
-        parts << QStringLiteral("%1 versamenti F24 del %2 nell'archivio dei compensi").arg(f24Payments).arg(kDemoYear);
-    return parts.join(QStringLiteral("; "));
-}
-
 ReturnContents returnContents(TQxSQLConnection &conn, const QString &demoCodFis)
 {
     ReturnContents c;
@@ -66,25 +52,38 @@ ReturnContents returnContents(TQxSQLConnection &conn, const QString &demoCodFis)
     return c;
 }
 
+} // namespace
+
+QString ReturnContents::describe() const
+{
+    QStringList parts;
+    if (!school.isEmpty())
+        parts << QStringLiteral("la sede %1").arg(school);
+    if (!tables.isEmpty())
+        parts << QStringLiteral("le righe delle tabelle %1").arg(tables.join(QStringLiteral(", ")));
+    if (f24Payments > 0)
+        parts << QStringLiteral("%1 versamenti F24 del %2 nell'archivio dei compensi").arg(f24Payments).arg(kDemoYear);
+    return parts.join(QStringLiteral("; "));
+}
+
 DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool &school)
 {
     DemoInit out;
     DemoSchool seat; // the seat alone, to recognise the demo school
     generate(seat, 0, catalogueFactory());
-    const ReturnContents present = returnContents(conn, seat.seat.codFis);
-    if (!present.isEmpty() && !force) {
-        // The demo goes only into an empty return: merged into a real one
-        // its rows could not be told from the user's.
-        out.result = present.demoSchool ? InitResult::AlreadyPresent : InitResult::OtherSchool;
-        return out;
-    }
     TQxTransaction tr(conn);
-    tr.StartTransaction();
+    tr.StartTransaction(); // on SQLite, no other writer from the look to the end
     try {
-        if (!present.isEmpty()) {
-            clearReturn(conn);
-            out.replaced = present;
+        out.found = returnContents(conn, seat.seat.codFis);
+        if (!out.found.isEmpty() && !force) {
+            // The demo goes only into an empty return: merged into a real one
+            // its rows could not be told from the user's.
+            out.result = out.found.demoSchool ? InitResult::AlreadyPresent : InitResult::OtherSchool;
+            tr.Rollback();
+            return out;
         }
+        if (!out.found.isEmpty())
+            clearReturn(conn);
         TQmrDBCds certifications(kDemoYear, QStringLiteral("jey"), 0);
         certifications.SetConnection(&conn);
         certifications.SetShowWait(false);

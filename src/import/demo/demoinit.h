@@ -24,19 +24,17 @@ struct ReturnContents
     QString describe() const; // Italian, for the user
 };
 
-ReturnContents returnContents(TQxSQLConnection &conn, const QString &demoCodFis);
-
 struct DemoInit
 {
     InitResult result = InitResult::Created;
-    ReturnContents replaced; // what force replaced; empty otherwise
+    ReturnContents found; // what the database held; replaced when the demo was created
 };
 
 // Fills the database with the demo school in one transaction: the payroll
 // side, the certifications, the F24 payments, the return's own records and
 // the recipients. A database that already holds the demo school is left as
 // it is, and one that holds anything else is refused (OtherSchool); with
-// force, what is there is deleted first and reported in `replaced`.
+// force, what is there is deleted first.
 DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool &school);
 
 } // namespace jex::demo
