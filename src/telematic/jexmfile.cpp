@@ -361,7 +361,11 @@ QString TdmJexFile::fieldText(FieldFamily fam, const TXMLCampoType &campo, const
     const QString text = convertByInfo(v, info, fam);
     if (!infoAlwaysFormats(info) && text.isEmpty())
         return {};
-    return FormatField(text, campo.Width(), campo.Format(), info);
+    try {
+        return FormatField(text, campo.Width(), campo.Format(), info);
+    } catch (const EQxError &e) {
+        throw EQxError(QStringLiteral("Campo %1 (%2): %3").arg(campo.Number(), campo.Description(), e.message()));
+    }
 }
 
 void TdmJexFile::appendField(const QString &code, int module, const QString &text)
@@ -394,7 +398,8 @@ void TdmJexFile::writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo,
             try {
                 ft = FormatField(piece, w, format, info);
             } catch (const EQxError &e) {
-                throw EQxError(QStringLiteral("Campo %1 (%2): %3").arg(code.isEmpty() ? campo.Number() : code, campo.Description(), e.message()));
+                throw EQxError(QStringLiteral("Campo %1 (%2): %3")
+                                   .arg(code.isEmpty() ? campo.Number() : code, campo.Description(), e.message()));
             }
         }
         bool store = true;

@@ -228,6 +228,21 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(fx.tmp.filePath(QStringLiteral("77025"))));
     }
 
+    // An amount typed in a window that the 16 characters of its field cannot
+    // hold stops the generation, naming the field, instead of losing digits.
+    void amountWiderThanItsFieldStopsTheGeneration()
+    {
+        TelFixture fx;
+        fx.stRow(1, -1e13);
+        try {
+            fx.generate();
+            QFAIL("the amount was written");
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Campo ST")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("non entra nei 16 caratteri")), qPrintable(e.message()));
+        }
+    }
+
     void recordOfAnotherLengthStopsTheFile()
     {
         // A layout whose widths no longer add up to the record.
