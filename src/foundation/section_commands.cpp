@@ -198,6 +198,22 @@ QString forbiddenWhy(QChar c)
         .arg(codePoint(c), name);
 }
 
+// A character beyond Latin-1, which the telematic file cannot carry (it would
+// be written as "?"), told with what to type instead when there is a usual one.
+QString beyondLatin1Why(QChar c)
+{
+    static const QHash<char16_t, QString> instead{
+        {0x2018, QStringLiteral("'")}, {0x2019, QStringLiteral("'")}, {0x201a, QStringLiteral("'")},
+        {0x201c, QStringLiteral("\"")}, {0x201d, QStringLiteral("\"")}, {0x201e, QStringLiteral("\"")},
+        {0x2013, QStringLiteral("-")}, {0x2014, QStringLiteral("-")}, {0x2026, QStringLiteral("...")},
+        {0x20ac, QStringLiteral("EUR")}, {0x2022, QStringLiteral("-")}};
+    QString why = QStringLiteral("il testo contiene il carattere %1 (%2), che il file telematico non può contenere")
+                      .arg(c, codePoint(c));
+    if (const auto it = instead.constFind(c.unicode()); it != instead.cend())
+        why += QStringLiteral(": scrivere %1 al suo posto").arg(*it);
+    return why;
+}
+
 // A value as a message quotes it: cut when long, control characters shown by code.
 QString shown(const QString &s)
 {
@@ -507,6 +523,9 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString
     case ColumnKind::Text:
         if (const int bad = firstForbidden(raw); bad >= 0)
             refuse(place, written, forbiddenWhy(raw[bad]));
+        for (const QChar c : raw)
+            if (c.unicode() > 0xff)
+                refuse(place, written, beyondLatin1Why(c));
         if (col.size > 0 && raw.size() > col.size)
             refuse(place, written, QStringLiteral("il testo \"%1\" supera i %2 caratteri").arg(shown(raw)).arg(col.size));
         return raw;
