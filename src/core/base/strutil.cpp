@@ -72,4 +72,11 @@ bool IsNumeric(const QString &text)
     return digits;
 }
 
+QString Shortened(const QString &text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    return QStringLiteral("%1... (%2 caratteri)").arg(text.left(max)).arg(text.size());
+}
+
 } // namespace jex

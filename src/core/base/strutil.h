@@ -13,5 +13,8 @@ QString AllTrim(const QString &text); // leading and trailing blanks
 QString Left(const QString &text, int count);
 QString Right(const QString &text, int count);
 bool IsNumeric(const QString &text);  // an optionally signed number, point or comma decimals
+// A value as a message quotes it: at most max characters, a longer one cut
+// with "..." and its length, so that a huge cell does not flood the message.
+QString Shortened(const QString &text, int max = 60);
 
 } // namespace jex

@@ -247,24 +247,18 @@ namespace jex {
 void registerTableRules(Registry &registry)
 {
     using namespace prosp;
-    registry.loadChecks.addCheck(QStringLiteral("TPST4_PROSPETTOSTS4"), [](ClientDataSet &ds) {
-        for (ds.first(); !ds.eof(); ds.next()) {
-            const QString e = stSectionFourError(ds);
-            if (!e.isEmpty())
-                throw EQxError(QStringLiteral("riga %1: %2").arg(ds.recNo()).arg(QString(e).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
-        }
+    registry.loadChecks.addRowCheck(QStringLiteral("TPST4_PROSPETTOSTS4"), [](const ClientDataSet &ds) {
+        return SectionLoadHooks::Fault{QString(), stSectionFourError(ds)};
     });
     // Section IV's months are part of its own rule above.
     for (const char *table : {"TPST_PROSPETTOST", "TPST2_PROSPETTOSTS2", "TPSV_PROSPETTOSV", "TPST3_PROSPETTOSTS3"}) {
         const QStringList fields = monthFieldsOf(QString::fromLatin1(table));
-        registry.loadChecks.addCheck(QString::fromLatin1(table), [fields](ClientDataSet &ds) {
-            for (ds.first(); !ds.eof(); ds.next())
-                for (const QString &f : fields)
-                    if (ds.findField(f)) {
-                        const QString e = monthFieldError(ds.fieldByName(f)->asString());
-                        if (!e.isEmpty())
-                            throw EQxError(QStringLiteral("riga %1, colonna %2: %3").arg(ds.recNo()).arg(f, e));
-                    }
+        registry.loadChecks.addRowCheck(QString::fromLatin1(table), [fields](const ClientDataSet &ds) {
+            for (const QString &f : fields)
+                if (const Field *field = ds.findField(f))
+                    if (const QString e = monthFieldError(field->asString()); !e.isEmpty())
+                        return SectionLoadHooks::Fault{f, e};
+            return SectionLoadHooks::Fault{};
         });
     }
 }

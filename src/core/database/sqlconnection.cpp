@@ -1,6 +1,8 @@
 #include "database/sqlconnection.h"
 
 #include "base/errors.h"
+#include "base/errors.h"
+#include "base/strutil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,6 +81,80 @@ QList<SchemaPart> SchemaRegistry::parts() const
 
 // ---------------------------------------------------------------- connection
 
+namespace {
+
+enum class Fault { Busy, Conflict, NotADatabase, ReadOnly, DiskFull, CannotOpen, ConnectionLost, Other };
+
+Fault faultOf(Dialect dialect, const QSqlError &e)
+{
+    const QString text = e.databaseText().toLower() + u' ' + e.driverText().toLower();
+    if (dialect == Dialect::SQLite) {
+        bool numeric = false;
+        const int code = e.nativeErrorCode().toInt(&numeric) & 0xff; // primary result code
+        if (numeric) {
+            switch (code) {
+            case 5: case 6: return Fault::Busy;       // SQLITE_BUSY, SQLITE_LOCKED
+            case 8: return Fault::ReadOnly;            // SQLITE_READONLY
+            case 11: case 26: return Fault::NotADatabase; // SQLITE_CORRUPT, SQLITE_NOTADB
+            case 13: return Fault::DiskFull;           // SQLITE_FULL
+            case 14: return Fault::CannotOpen;         // SQLITE_CANTOPEN
+            default: break;
+            }
+        }
+        if (text.contains(u"database is locked") || text.contains(u"database table is locked"))
+            return Fault::Busy;
+        if (text.contains(u"file is not a database") || text.contains(u"malformed"))
+            return Fault::NotADatabase;
+        return Fault::Other;
+    }
+    const QString state = e.nativeErrorCode();
+    if (state == u"55P03" || state == u"57014")
+        return Fault::Busy; // lock_timeout, statement cancelled
+    if (state == u"40P01" || state == u"40001")
+        return Fault::Conflict; // deadlock, serialization failure
+    if (state == u"53100")
+        return Fault::DiskFull;
+    if (state == u"25006")
+        return Fault::ReadOnly;
+    if (state.startsWith(u"08") || state == u"57P01" || state == u"57P02" || state == u"57P03"
+        || e.type() == QSqlError::ConnectionError)
+        return Fault::ConnectionLost;
+    return Fault::Other;
+}
+
+} // namespace
+
+EQxError TQxSQLConnection::failure(const QSqlError &e, const QString &sql) const
+{
+    const QString db = m_url.display();
+    switch (faultOf(m_url.dialect, e)) {
+    case Fault::Busy:
+        return EQxError(QStringLiteral("Il database %1 è occupato da un altro salvataggio (di un'altra postazione o di un altro "
+                                       "comando) che non è terminato in tempo: nulla è stato salvato, riprovare più tardi.")
+                            .arg(db));
+    case Fault::Conflict:
+        return EQxError(QStringLiteral("Il salvataggio nel database %1 si è incrociato con un altro salvataggio contemporaneo ed "
+                                       "è stato annullato: nulla è stato salvato, riprovare.").arg(db));
+    case Fault::NotADatabase:
+        return EQxError(QStringLiteral("Il file %1 non è un database del programma oppure è danneggiato.").arg(databaseName()));
+    case Fault::ReadOnly:
+        return EQxError(QStringLiteral("Il database %1 è in sola lettura: nulla è stato salvato.").arg(db));
+    case Fault::DiskFull:
+        return EQxError(QStringLiteral("Spazio esaurito per il database %1: nulla è stato salvato.").arg(db));
+    case Fault::CannotOpen:
+        return EQxError(QStringLiteral("Impossibile aprire il file del database %1 (permessi della cartella o del file?).")
+                            .arg(databaseName()));
+    case Fault::ConnectionLost:
+        return EQxError(QStringLiteral("La connessione al database %1 si è interrotta: %2").arg(db, Shortened(e.text().trimmed(), 200)));
+    case Fault::Other:
+        break;
+    }
+    QString text = QStringLiteral("Errore del database %1: %2").arg(db, Shortened(e.text().trimmed(), 300));
+    if (!sql.isEmpty())
+        text += QStringLiteral("\nIstruzione: ") + Shortened(sql.simplified(), 200);
+    return EQxError(text);
+}
+
 static TQxSQLConnection *g_global = nullptr;
 TQxSQLConnection *globalConnection() { return g_global; }
 void setGlobalConnection(TQxSQLConnection *connection) { g_global = connection; }
@@ -114,7 +190,7 @@ void TQxSQLConnection::open(const DatabaseUrl &url)
             throw EQxError(QStringLiteral("Impossibile creare la cartella del database %1").arg(fi.absolutePath()));
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         m_db.setDatabaseName(fi.absoluteFilePath());
-        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitSeconds * 1000));
     } else {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
             throw EQxError(QStringLiteral("Il driver PostgreSQL di Qt non è installato (pacchetto libqt6sql6-psql)."));
@@ -127,18 +203,25 @@ void TQxSQLConnection::open(const DatabaseUrl &url)
         m_db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     }
     if (!m_db.open()) {
-        const QString why = m_db.lastError().text().trimmed();
+        const QSqlError why = m_db.lastError();
+        const Fault fault = faultOf(url.dialect, why);
+        const EQxError told = fault == Fault::Other || fault == Fault::ConnectionLost
+            ? EQxError(QStringLiteral("Impossibile connettersi al database %1: %2").arg(url.display(), why.text().trimmed()))
+            : failure(why);
         close();
-        throw EQxError(QStringLiteral("Impossibile connettersi al database %1: %2").arg(url.display(), why));
-    }
-    if (url.dialect == Dialect::SQLite) {
-        exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-        exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-        exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-    } else {
-        exec(QStringLiteral("SET client_min_messages TO WARNING"));
+        throw told;
     }
     try {
+        if (url.dialect == Dialect::SQLite) {
+            exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+            exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+            exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        } else {
+            exec(QStringLiteral("SET client_min_messages TO WARNING"));
+            // A writer waits for another one's lock as long as on SQLite,
+            // then gives up with a message instead of hanging.
+            exec(QStringLiteral("SET lock_timeout = '%1s'").arg(lockWaitSeconds));
+        }
         ensureSchema();
     } catch (...) {
         close();
@@ -151,6 +234,7 @@ void TQxSQLConnection::close()
     if (m_db.isValid()) {
         if (m_db.isOpen())
             m_db.close();
+        m_failedQueries.clear();
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
     }
@@ -161,8 +245,17 @@ bool TQxSQLConnection::startTransaction()
 {
     if (m_inTransaction)
         return false;
-    if (!m_db.transaction())
-        throw EQxError(QStringLiteral("Impossibile avviare la transazione: %1").arg(m_db.lastError().text()));
+    if (!isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (dialect() == Dialect::SQLite) {
+        // The driver's transaction() is a deferred BEGIN: a writer that has
+        // read first could not take the lock once another writer committed.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw failure(q.lastError());
+    } else if (!m_db.transaction()) {
+        throw failure(m_db.lastError());
+    }
     m_inTransaction = true;
     return true;
 }
@@ -172,8 +265,14 @@ void TQxSQLConnection::commit()
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
-    if (!m_db.commit())
-        throw EQxError(QStringLiteral("Impossibile confermare la transazione: %1").arg(m_db.lastError().text()));
+    if (!m_db.commit()) {
+        const QSqlError e = m_db.lastError();
+        m_sequences.clear();
+        m_db.rollback();
+        m_failedQueries.clear();
+        throw failure(e);
+    }
+    m_failedQueries.clear();
 }
 
 void TQxSQLConnection::rollback()
@@ -181,7 +280,10 @@ void TQxSQLConnection::rollback()
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
+    // A sequence created inside the transaction is gone with it.
+    m_sequences.clear();
     m_db.rollback();
+    m_failedQueries.clear();
 }
 
 static QVariant bindable(const QVariant &v)
@@ -193,6 +295,16 @@ static QVariant bindable(const QVariant &v)
     return v;
 }
 
+EQxError TQxSQLConnection::failed(QSqlQuery &q, const QString &sql)
+{
+    const EQxError e = failure(q.lastError(), sql);
+    // PostgreSQL refuses to free a statement inside an aborted transaction:
+    // it is freed after the rollback.
+    if (m_inTransaction && dialect() == Dialect::PostgreSQL)
+        m_failedQueries.push_back(std::move(q));
+    return e;
+}
+
 QSqlQuery TQxSQLConnection::exec(const QString &sql, const QVariantMap &params)
 {
     if (!isConnected())
@@ -201,11 +313,11 @@ QSqlQuery TQxSQLConnection::exec(const QString &sql, const QVariantMap &params)
     q.setForwardOnly(true);
     if (params.isEmpty()) {
         if (!q.exec(sql))
-            throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+            throw failed(q, sql);
         return q;
     }
     if (!q.prepare(sql))
-        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+        throw failed(q, sql);
     static const QRegularExpression rx(QStringLiteral("(?<![:\\w]):([A-Za-z_][A-Za-z0-9_]*)"));
     QSet<QString> seen;
     auto it = rx.globalMatch(sql);
@@ -228,7 +340,7 @@ QSqlQuery TQxSQLConnection::exec(const QString &sql, const QVariantMap &params)
         q.bindValue(u':' + name, bindable(value));
     }
     if (!q.exec())
-        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+        throw failed(q, sql);
     return q;
 }
 
@@ -261,10 +373,21 @@ qint64 TQxSQLConnection::generateId(const QString &generator)
     const QString name = generator.toLower();
     if (dialect() == Dialect::PostgreSQL) {
         const QString seq = QStringLiteral("gen_") + name;
-        static QSet<QString> known;
-        if (!known.contains(seq)) {
-            exec(QStringLiteral("CREATE SEQUENCE IF NOT EXISTS %1").arg(seq));
-            known.insert(seq);
+        if (!m_sequences.contains(seq)) {
+            // Two writers creating the same sequence at once would collide
+            // in the catalogue: the second waits for the first.
+            const bool own = startTransaction();
+            try {
+                exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(:S))"), {{QStringLiteral("S"), seq}});
+                exec(QStringLiteral("CREATE SEQUENCE IF NOT EXISTS %1").arg(seq));
+                if (own)
+                    commit();
+            } catch (...) {
+                if (own)
+                    rollback();
+                throw;
+            }
+            m_sequences.insert(seq);
         }
         return scalar(QStringLiteral("SELECT nextval('%1')").arg(seq)).toLongLong();
     }
@@ -292,12 +415,6 @@ qint64 TQxSQLConnection::getCroFiscale(const QString &programma, int anno, int m
 {
     const QVariant a = anno > 0 ? QVariant(anno) : QVariant();
     const QVariant m = mese > 0 ? QVariant(mese) : QVariant();
-    if (dialect() == Dialect::PostgreSQL) {
-        return scalar(QStringLiteral("SELECT icrfid FROM pqmr_getcrofiscale(CAST(:SPROGRAMMA AS VARCHAR), CAST(:IANNO AS INTEGER), CAST(:IMESE AS INTEGER))"),
-                      {{QStringLiteral("SPROGRAMMA"), programma}, {QStringLiteral("IANNO"), a}, {QStringLiteral("IMESE"), m}})
-            .toLongLong();
-    }
-    // SQLite has no procedures: the same steps, here.
     const QVariantMap p{{QStringLiteral("P"), programma.toLower()},
                         {QStringLiteral("A"), anno > 0 ? anno : 0},
                         {QStringLiteral("M"), mese > 0 ? mese : 0}};
@@ -307,6 +424,27 @@ qint64 TQxSQLConnection::getCroFiscale(const QString &programma, int anno, int m
     QVariant id = scalar(find, p);
     if (id.isValid())
         return id.toLongLong();
+    if (dialect() == Dialect::PostgreSQL) {
+        // The first save of a period creates its row: two writers doing so at
+        // once would make two. The second waits here and then finds the row.
+        const bool own = startTransaction();
+        try {
+            exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('tcrf_crofiscale'))"));
+            const qint64 found = scalar(QStringLiteral("SELECT icrfid FROM pqmr_getcrofiscale(CAST(:SPROGRAMMA AS VARCHAR), "
+                                                       "CAST(:IANNO AS INTEGER), CAST(:IMESE AS INTEGER))"),
+                                        {{QStringLiteral("SPROGRAMMA"), programma}, {QStringLiteral("IANNO"), a},
+                                         {QStringLiteral("IMESE"), m}}).toLongLong();
+            if (own)
+                commit();
+            return found;
+        } catch (...) {
+            if (own)
+                rollback();
+            throw;
+        }
+    }
+    // SQLite has no procedures: the same steps, here; the transaction's
+    // write lock keeps a second writer out until this one commits.
     const qint64 newId = generateId(QStringLiteral("TCRF_CROFISCALE"));
     exec(QStringLiteral("INSERT INTO tcrf_crofiscale (icrfid, scrfprogramma, icrfanno, icrfmese) VALUES (:I, :P, :A, :M)"),
          {{QStringLiteral("I"), newId}, {QStringLiteral("P"), programma.toLower()}, {QStringLiteral("A"), a},
@@ -345,18 +483,32 @@ void TQxSQLConnection::ensureSchema()
     if (!stored.isEmpty() && stored != DBVersion && versionAtLeast(stored, DBVersion))
         throw EQxError(QStringLiteral("Il database %1 è della versione %2, più recente di questo programma (%3): aggiornare il programma.")
                            .arg(m_url.display(), stored, DBVersion));
+    auto appliedParts = [this] {
+        QSet<QString> applied;
+        QSqlQuery q = exec(QStringLiteral("SELECT spart FROM tqx_schema"));
+        while (q.next())
+            applied.insert(q.value(0).toString());
+        return applied;
+    };
+    // A database that is up to date is only read: opening it must not wait
+    // for another program's write lock.
+    if (stored == DBVersion && tableExists(QStringLiteral("tqx_schema"))) {
+        const QSet<QString> applied = appliedParts();
+        bool complete = true;
+        for (const SchemaPart &part : SchemaRegistry::instance().parts())
+            complete = complete && applied.contains(part.name);
+        if (complete)
+            return;
+    }
     const bool own = startTransaction();
     try {
-        if (dialect() == Dialect::SQLite)
-            exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tqx_schema (spart VARCHAR(60) PRIMARY KEY, dapplied TIMESTAMP)"));
-        else
-            exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tqx_schema (spart VARCHAR(60) PRIMARY KEY, dapplied TIMESTAMP)"));
-        QSet<QString> applied;
-        {
-            QSqlQuery q = exec(QStringLiteral("SELECT spart FROM tqx_schema"));
-            while (q.next())
-                applied.insert(q.value(0).toString());
-        }
+        // Two programs preparing a new database at once: the second waits
+        // for the first and then finds the parts applied (on SQLite the
+        // transaction's write lock does the same).
+        if (dialect() == Dialect::PostgreSQL)
+            exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('tqx_schema'))"));
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tqx_schema (spart VARCHAR(60) PRIMARY KEY, dapplied TIMESTAMP)"));
+        const QSet<QString> applied = appliedParts();
         for (const SchemaPart &part : SchemaRegistry::instance().parts()) {
             if (applied.contains(part.name))
                 continue;

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "base/errors.h"
+
+#include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <functional>
+#include <vector>
 
 namespace jex {
 
@@ -59,6 +64,9 @@ public:
 
     QString CodAppl = QStringLiteral("ZPT");
     QString DBVersion = QStringLiteral("6.97.26");
+    // How long a writer waits for another writer's lock before it gives up
+    // with a message (taken when the database is opened).
+    int lockWaitSeconds = 30;
     // Runs before connecting; may throw to refuse the connection.
     std::function<void()> beforeConnect;
 
@@ -73,20 +81,28 @@ public:
     QString databaseName() const; // the "Database" connection parameter
 
     // Transactions: start returns false (and does nothing) when one is open.
+    // Every transaction of the program writes, so on SQLite it takes the
+    // write lock at once (BEGIN IMMEDIATE): a second writer waits for the
+    // first at the start instead of failing when it first writes.
     bool inTransaction() const { return m_inTransaction; }
     bool startTransaction();
     void commit();
     void rollback();
 
     // Prepares and runs a statement with ":NAME" parameters; throws EQxError
-    // carrying the driver's message.
+    // with the failure told in Italian (see failure()).
     QSqlQuery exec(const QString &sql, const QVariantMap &params = {});
+    // The error of a failed statement as the user reads it: what happened,
+    // naming the database; the driver's own text only for the faults that
+    // have no message of their own, with the statement cut short.
+    EQxError failure(const QSqlError &error, const QString &sql = {}) const;
     // First column of the first row, or an invalid variant.
     QVariant scalar(const QString &sql, const QVariantMap &params = {});
     // Executes a script of statements separated by ";" at line ends.
     void execScript(const QStringList &statements);
 
-    // Key generator (GenerateID).
+    // Key generator (GenerateID): a sequence on PostgreSQL, a row of
+    // tqx_generator on SQLite; either way two writers never get one key.
     qint64 generateId(const QString &generator);
     // Period row of the value store (pqmr_getcrofiscale).
     qint64 getCroFiscale(const QString &programma, int anno, int mese);
@@ -97,10 +113,13 @@ public:
 
 private:
     void ensureSchema();
+    EQxError failed(QSqlQuery &query, const QString &sql);
     QString m_connectionName;
     QSqlDatabase m_db;
     DatabaseUrl m_url;
     bool m_inTransaction = false;
+    QSet<QString> m_sequences; // PostgreSQL sequences known to exist
+    std::vector<QSqlQuery> m_failedQueries; // freed when the transaction ends
 };
 
 // The application's global connection (qqoQxGlobConn); nullptr until assigned.

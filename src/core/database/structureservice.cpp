@@ -134,14 +134,25 @@ QSqlQuery prepared(TQxSQLConnection &c, const QString &sql)
     QSqlQuery q(c.db());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+        throw c.failure(q.lastError(), sql);
     return q;
 }
 
-void run(QSqlQuery &q)
+void run(TQxSQLConnection &c, QSqlQuery &q)
 {
     if (!q.exec())
-        throw EQxError(q.lastError().text().trimmed() + QStringLiteral("\n") + q.lastQuery());
+        throw c.failure(q.lastError(), q.lastQuery());
+}
+
+// Locks the structure row until the transaction ends and returns its record
+// counter as it stands then. On SQLite the transaction already holds the
+// database's write lock, so the counter read with the structure is current.
+qint64 lockStructure(TQxSQLConnection &c, qint64 id, qint64 counter)
+{
+    if (c.dialect() != Dialect::PostgreSQL)
+        return counter;
+    return c.scalar(QStringLiteral("SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID FOR UPDATE"),
+                    {{QStringLiteral("ICDSID"), id}}).toLongLong();
 }
 
 } // namespace
@@ -329,6 +340,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     try {
         if (!findStructure(name, mese, anno, st, false))
             throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+        // Record numbers come from the counter: a second writer of the
+        // structure waits here until this save ends, then numbers on.
+        st.rigo = lockStructure(c, st.id, st.rigo);
     } catch (...) {
         if (own)
             c.rollback();
@@ -415,7 +429,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 for (int slot = 0; slot < 4; ++slot)
                     q->bindValue(k++, slot == p.slot ? p.value : nulls[slot]);
             }
-            run(*q);
+            run(c, *q);
             pending.clear();
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
@@ -432,7 +446,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 }
                 delValues->bindValue(0, st.id);
                 delValues->bindValue(1, n);
-                run(*delValues);
+                run(c, *delValues);
             }
             if (d.status == UpdateStatus::Deleted)
                 continue;
@@ -536,6 +550,19 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         ds.refreshRecordValues(r.id, r.values);
     ds.mergeChangeLog();
     ds.enableControls();
+}
+
+void TQmrDBCds::LockCds(const QString &name) { LockCdsPeriod(name, Mese, Anno); }
+
+void TQmrDBCds::LockCdsPeriod(const QString &name, int mese, int anno)
+{
+    TQxSQLConnection &c = *Connection();
+    if (!c.inTransaction())
+        jexAssert(QStringLiteral("LockCds di %1 fuori da una transazione").arg(name));
+    Structure st;
+    if (!findStructure(name, mese, anno, st, false))
+        throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+    lockStructure(c, st.id, st.rigo);
 }
 
 // ---------------------------------------------------------------- export

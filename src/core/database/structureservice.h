@@ -57,6 +57,13 @@ public:
     void SaveCds(ClientDataSet &ds, const QString &name);
     void SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno);
 
+    // Inside the caller's transaction, makes the section's rows this
+    // writer's until the transaction ends: another writer's save of the same
+    // section waits (or gives up with a message), so that rows read, checked
+    // and saved again in the transaction are what the database holds.
+    void LockCds(const QString &name);
+    void LockCdsPeriod(const QString &name, int mese, int anno);
+
     // One NAME.cds file per structure of the program into the directory.
     // False when a file was skipped (its folder could not be made, the user
     // has been told); a file that cannot be written is thrown.

@@ -3,6 +3,10 @@
 #include "base/errors.h"
 #include "dataset/filterexpr.h"
 #include "base/numformat.h"
+#include "base/errors.h"
+#include "filterexpr.h"
+#include "base/numformat.h"
+#include "base/strutil.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -125,7 +129,11 @@ QVariant Field::toStorage(const QVariant &v) const
         return {};
     auto bad = [&]() -> QVariant {
         throw EQxError(QStringLiteral("'%1' non è un valore valido per il campo %2")
-                           .arg(v.toString(), m_def.name));
+                           .arg(Shortened(v.toString()), m_def.name));
+    };
+    auto outOfRange = [&]() -> QVariant {
+        throw EQxError(QStringLiteral("'%1' è fuori dall'intervallo dei valori del campo %2")
+                           .arg(Shortened(v.toString()), m_def.name));
     };
     switch (m_def.type) {
     case FieldType::String: {
@@ -145,8 +153,12 @@ QVariant Field::toStorage(const QVariant &v) const
                 return bad();
             return n;
         }
-        if (v.typeId() == QMetaType::Double)
-            return qint64(std::llround(v.toDouble()));
+        if (v.typeId() == QMetaType::Double) {
+            const double d = v.toDouble();
+            if (!(std::fabs(d) < 9.2e18))
+                return outOfRange();
+            return qint64(std::llround(d));
+        }
         if (v.typeId() == QMetaType::Bool)
             return qint64(v.toBool() ? 1 : 0);
         bool ok = false;
@@ -168,6 +180,10 @@ QVariant Field::toStorage(const QVariant &v) const
             if (!ok)
                 return bad();
         }
+        // Ten-thousandths in 64 bits: beyond that the amount would wrap or
+        // saturate into another one.
+        if (!(std::fabs(d) < 9.2e14))
+            return outOfRange();
         return roundToDecimals(doubleToMoney(d), m_def.decimals > 0 ? m_def.decimals : 4);
     }
     case FieldType::Float: {

@@ -1,4 +1,4 @@
-// jex770 init [--demo] [--employees N]
+// jex770 init [--demo [--force]] [--employees N]
 
 #include "demo/demoagent.h"
 #include "sections/databasestore.h"
@@ -13,6 +13,7 @@
 #include "database/params.h"
 #include "demo/f24payments.h"
 #include "telematic/returndata.h"
+#include "demoinit.h"
 
 #include <cstdio>
 
@@ -36,45 +37,26 @@ int runInit(const CommandArgs &a)
     if (!a.has(QStringLiteral("--demo")))
         return 0;
 
-    TQmrDBCds service(2024, QStringLiteral("jey"), 0);
-    service.SetConnection(&conn);
-    service.SetShowWait(false);
-    const TableSink sink = [&service](const QString &table, ClientDataSet &ds) { service.SaveCds(ds, table); };
+    const bool force = a.has(QStringLiteral("--force"));
     DemoSchool school;
-    switch (installDemo(conn, employees, catalogueFactory(), sink, &school)) {
-    case InitResult::Created: {
-        // The payroll archive of F24 payments, the agent's and the
-        // supplier's records, the summary tables the payments do not fill
-        // (SX, SY, DI, an extinct agent) and the recipients' records, so
-        // that every function of the program has data to work on.
-        const bool own = conn.startTransaction();
-        try {
-            seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
-            TQmrDBCds jexService(2024, QStringLiteral("jex"), 0);
-            jexService.SetConnection(&conn);
-            jexService.SetShowWait(false);
-            DbCdsStore store(&jexService);
-            seedAgentDemo(school, store);
-            seedTelematicDemo(store);
-            seedRecipientsDemo(school, store);
-            if (own)
-                conn.commit();
-        } catch (...) {
-            if (own)
-                conn.rollback();
-            throw;
-        }
+    const DemoInit done = initDemo(conn, employees, force, school);
+    switch (done.result) {
+    case InitResult::Created:
+        if (!done.found.isEmpty())
+            commandOutput(QStringLiteral("Con --force sono stati sostituiti dai dati dimostrativi: %1.\n").arg(done.found.describe()));
         commandOutput(QStringLiteral("Scuola dimostrativa creata: %1, codice fiscale %2, %3 dipendenti e %4 lavoratori autonomi.\n")
                 .arg(school.seat.denom, school.seat.codFis)
                 .arg(school.employees)
                 .arg(school.selfEmployed));
         return 0;
-    }
     case InitResult::AlreadyPresent:
         commandOutput(QStringLiteral("La scuola dimostrativa è già presente nel database: nessuna modifica.\n"));
         return 0;
     case InitResult::OtherSchool:
-        commandOutput(QStringLiteral("Il database contiene già i dati di un'altra scuola: la scuola dimostrativa non è stata creata.\n"));
+        std::fputs(QStringLiteral("Il database contiene già i dati di una dichiarazione (%1): la scuola dimostrativa non è "
+                                  "stata creata e nulla è cambiato. Per sostituire quei dati con la scuola dimostrativa: "
+                                  "jex770 init --demo --force\n")
+                       .arg(done.found.describe()).toUtf8().constData(), stderr);
         return 1;
     }
     return 1;
@@ -91,11 +73,12 @@ void registerDemo(Registry &registry)
     using namespace demo;
     Command c;
     c.name = QStringLiteral("init");
-    c.synopsis = QStringLiteral("init [--demo] [--employees N]");
+    c.synopsis = QStringLiteral("init [--demo [--force]] [--employees N]");
     c.description = QStringLiteral(
-        "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, 40 se non indicato).");
+        "Crea il database se manca e gli anni 2019-2025; con --demo lo riempie con una scuola dimostrativa (N dipendenti, "
+        "40 se non indicato) se la dichiarazione è vuota; con --force ne sostituisce i dati, dicendo quali.");
     c.valueOptions = {QStringLiteral("--employees")};
-    c.flags = {QStringLiteral("--demo")};
+    c.flags = {QStringLiteral("--demo"), QStringLiteral("--force")};
     c.maxPositional = 0;
     c.createsDatabase = true;
     c.needsStartup = false; // the start-up checks would ask for a school that is not there yet

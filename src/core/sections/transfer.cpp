@@ -7,14 +7,24 @@
 #include "catalogue/catalogue.h"
 #include "base/errors.h"
 #include "base/messages.h"
+#include "base/appcontext.h"
+#include "base/commands.h"
+#include "database/structureservice.h"
+#include "base/errors.h"
+#include "base/messages.h"
+#include "base/strutil.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -23,9 +33,9 @@ namespace jex {
 // ---------------------------------------------------------------- hooks
 
 namespace {
-QHash<QString, QList<SectionLoadHooks::Check>> &checks()
+QHash<QString, QList<SectionLoadHooks::RowCheck>> &checks()
 {
-    static QHash<QString, QList<SectionLoadHooks::Check>> h;
+    static QHash<QString, QList<SectionLoadHooks::RowCheck>> h;
     return h;
 }
 QHash<QString, QList<SectionLoadHooks::Warnings>> &warnings()
@@ -35,19 +45,22 @@ QHash<QString, QList<SectionLoadHooks::Warnings>> &warnings()
 }
 } // namespace
 
-void SectionLoadHooks::addCheck(const QString &table, const Check &check) { checks()[table.toUpper()].append(check); }
+void SectionLoadHooks::addRowCheck(const QString &table, const RowCheck &check)
+{
+    checks()[table.toUpper()].append(check);
+}
 
 void SectionLoadHooks::addWarnings(const QString &table, const Warnings &w)
 {
     warnings()[table.toUpper()].append(w);
 }
 
-void SectionLoadHooks::runChecks(const QString &table, ClientDataSet &ds)
+SectionLoadHooks::Fault SectionLoadHooks::checkRow(const QString &table, const ClientDataSet &ds)
 {
-    for (const Check &c : checks().value(table.toUpper())) {
-        c(ds);
-        ds.first();
-    }
+    for (const RowCheck &c : checks().value(table.toUpper()))
+        if (Fault f = c(ds); !f.isEmpty())
+            return f;
+    return {};
 }
 
 QStringList SectionLoadHooks::runWarnings(const QString &table, ClientDataSet &ds)
@@ -142,13 +155,100 @@ namespace {
 
 struct InputRow
 {
-    int line; // of the file for CSV, position for JSON
-    QList<QPair<QString, QVariant>> cells; // column as written, value (text or JSON value)
+    QString place; // "riga N" of a CSV, "elemento N" of a JSON array
+    QList<QPair<QString, QVariant>> cells; // column as written, value (text, or a JSON true/false)
 };
 
-[[noreturn]] void refuse(int line, const QString &column, const QString &why)
+[[noreturn]] void refuseFile(const QString &why)
 {
-    throw EQxError(QStringLiteral("Il file non è stato caricato: riga %1, colonna %2: %3").arg(line).arg(column, why));
+    throw EQxError(QStringLiteral("Il file non è stato caricato: %1").arg(why));
+}
+
+[[noreturn]] void refuse(const QString &place, const QString &column, const QString &why)
+{
+    refuseFile(QStringLiteral("%1, colonna %2: %3").arg(place, column, why));
+}
+
+// Characters no text of the return may hold: the control characters (a line
+// break would split a record of the telematic file, a NUL cut it short), the
+// line separators, and the replacement character a failed conversion leaves.
+bool forbiddenInText(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0xfffd;
+}
+
+int firstForbidden(const QString &s)
+{
+    for (int i = 0; i < s.size(); ++i)
+        if (forbiddenInText(s[i].unicode()))
+            return i;
+    return -1;
+}
+
+QString codePoint(QChar c) { return QStringLiteral("U+%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0')).toUpper(); }
+
+QString forbiddenWhy(QChar c)
+{
+    if (c.unicode() == 0xfffd)
+        return QStringLiteral("il testo contiene il carattere sostitutivo U+FFFD, segno di una conversione dei caratteri "
+                              "non riuscita prima di questo file: correggere il testo");
+    QString name;
+    switch (c.unicode()) {
+    case 0x0: name = QStringLiteral(", NUL"); break;
+    case 0x9: name = QStringLiteral(", tabulazione"); break;
+    case 0xa: name = QStringLiteral(", a capo"); break;
+    case 0xd: name = QStringLiteral(", ritorno a inizio riga"); break;
+    default: break;
+    }
+    return QStringLiteral("il testo contiene un carattere di controllo (%1%2), che il file telematico non ammette")
+        .arg(codePoint(c), name);
+}
+
+// A character beyond Latin-1, which the telematic file cannot carry (it would
+// be written as "?"), told with what to type instead when there is a usual one.
+QString beyondLatin1Why(QChar c)
+{
+    static const QHash<char16_t, QString> instead{
+        {0x2018, QStringLiteral("'")}, {0x2019, QStringLiteral("'")}, {0x201a, QStringLiteral("'")},
+        {0x201c, QStringLiteral("\"")}, {0x201d, QStringLiteral("\"")}, {0x201e, QStringLiteral("\"")},
+        {0x2013, QStringLiteral("-")}, {0x2014, QStringLiteral("-")}, {0x2026, QStringLiteral("...")},
+        {0x20ac, QStringLiteral("EUR")}, {0x2022, QStringLiteral("-")}};
+    QString why = QStringLiteral("il testo contiene il carattere %1 (%2), che il file telematico non può contenere")
+                      .arg(c, codePoint(c));
+    if (const auto it = instead.constFind(c.unicode()); it != instead.cend())
+        why += QStringLiteral(": scrivere %1 al suo posto").arg(*it);
+    return why;
+}
+
+// A value as a message quotes it: cut when long, control characters shown by code.
+QString shown(const QString &s)
+{
+    QString out = Shortened(s, 60);
+    for (int i = out.size() - 1; i >= 0; --i)
+        if (forbiddenInText(out[i].unicode()) && out[i].unicode() != 0xfffd)
+            out.replace(i, 1, u'<' + codePoint(out[i]) + u'>');
+    return out;
+}
+
+// The file's text: UTF-8, or Windows-1252 when the bytes are not valid UTF-8,
+// as spreadsheet programs on Windows save. The five bytes Windows-1252 leaves
+// undefined become control characters, which the checks of the cells refuse.
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    static const char16_t windows1252[32] = {
+        0x20ac, 0x0081, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008d, 0x017d, 0x008f,
+        0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
+    text.clear();
+    text.reserve(bytes.size());
+    for (const char b : bytes) {
+        const uchar u = uchar(b);
+        text += (u >= 0x80 && u < 0xa0) ? QChar(windows1252[u - 0x80]) : QChar(u);
+    }
+    return text;
 }
 
 QList<QStringList> parseCsv(const QString &text, QList<int> &lines, QChar sep)
@@ -208,92 +308,247 @@ QList<QStringList> parseCsv(const QString &text, QList<int> &lines, QChar sep)
     return records;
 }
 
-QList<InputRow> readInput(const QString &path)
+// The column a name of the file stands for; refuses a name the table does not have.
+const CatalogueColumn &knownColumn(const CatalogueTable &table, const QString &place, const QString &name)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw EQxError(QStringLiteral("Impossibile leggere il file %1").arg(path));
-    QByteArray bytes = f.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.mid(3);
-    QList<InputRow> rows;
-    if (bytes.trimmed().startsWith('[')) {
-        QJsonParseError err;
-        const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
-        if (err.error != QJsonParseError::NoError || !doc.isArray())
-            throw EQxError(QStringLiteral("Il file %1 non è un array JSON valido: %2").arg(path, err.errorString()));
-        const QJsonArray a = doc.array();
-        for (int i = 0; i < a.size(); ++i) {
-            if (!a[i].isObject())
-                throw EQxError(QStringLiteral("Il file non è stato caricato: riga %1: atteso un oggetto").arg(i + 1));
-            InputRow r{i + 1, {}};
-            const QJsonObject o = a[i].toObject();
-            for (auto it = o.begin(); it != o.end(); ++it)
-                r.cells.append({it.key(), it.value().toVariant()});
-            rows << r;
-        }
-        return rows;
-    }
-    const QString text = QString::fromUtf8(bytes);
+    const CatalogueColumn *col = table.column(name);
+    if (!col)
+        refuse(place, shown(name), QStringLiteral("colonna sconosciuta nella tabella %1").arg(table.name));
+    return *col;
+}
+
+QList<InputRow> readCsv(const QString &text, const CatalogueTable &table)
+{
     const QString firstLine = text.section(u'\n', 0, 0);
     const QChar sep = firstLine.contains(u';') ? u';' : u',';
     QList<int> lines;
     const QList<QStringList> records = parseCsv(text, lines, sep);
+    QList<InputRow> rows;
     if (records.isEmpty())
         return rows;
-    const QStringList header = records.first();
+    // The header must name columns of the table, each once, before any row
+    // is read: a file that is not one of this table's replaces nothing.
+    const QString headerPlace = QStringLiteral("riga %1").arg(lines.first());
+    QStringList header;
+    QHash<QString, int> position;
+    for (int c = 0; c < records.first().size(); ++c) {
+        const QString name = records.first()[c].trimmed();
+        if (name.isEmpty())
+            refuse(headerPlace, QStringLiteral("n. %1").arg(c + 1),
+                   QStringLiteral("nome di colonna vuoto nell'intestazione"));
+        if (const int bad = firstForbidden(name); bad >= 0)
+            refuseFile(QStringLiteral("%1: l'intestazione contiene il carattere %2: il file non è un CSV di testo con i nomi "
+                                      "delle colonne della tabella %3").arg(headerPlace, codePoint(name[bad]), table.name));
+        const CatalogueColumn &col = knownColumn(table, headerPlace, name);
+        if (const auto it = position.constFind(col.name.toUpper()); it != position.cend())
+            refuse(headerPlace, shown(name), QStringLiteral("colonna ripetuta nell'intestazione (colonne n. %1 e %2)")
+                                                 .arg(*it + 1).arg(c + 1));
+        position.insert(col.name.toUpper(), c);
+        header << name;
+    }
     for (int r = 1; r < records.size(); ++r) {
         const QStringList &rec = records[r];
         if (rec.size() == 1 && rec[0].trimmed().isEmpty())
             continue;
+        const QString place = QStringLiteral("riga %1").arg(lines[r]);
         if (rec.size() > header.size())
-            refuse(lines[r], QString::number(header.size() + 1), QStringLiteral("più valori che colonne nell'intestazione"));
-        InputRow row{lines[r], {}};
+            refuse(place, QStringLiteral("n. %1").arg(header.size() + 1),
+                   QStringLiteral("più valori che colonne nell'intestazione"));
+        InputRow row{place, {}};
         for (int c = 0; c < rec.size(); ++c)
-            row.cells.append({header[c].trimmed(), rec[c]});
+            row.cells.append({header[c], rec[c]});
         rows << row;
     }
     return rows;
 }
 
+QString jsonErrorText(QJsonParseError::ParseError e)
+{
+    switch (e) {
+    case QJsonParseError::UnterminatedObject: return QStringLiteral("oggetto non chiuso da }");
+    case QJsonParseError::MissingNameSeparator: return QStringLiteral("manca \":\" dopo il nome di una colonna");
+    case QJsonParseError::UnterminatedArray: return QStringLiteral("array non chiuso da ]");
+    case QJsonParseError::MissingValueSeparator: return QStringLiteral("manca la virgola tra due valori");
+    case QJsonParseError::IllegalValue: return QStringLiteral("valore non valido");
+    case QJsonParseError::TerminationByNumber: return QStringLiteral("il file finisce dentro un numero");
+    case QJsonParseError::IllegalNumber: return QStringLiteral("numero non valido");
+    case QJsonParseError::IllegalEscapeSequence: return QStringLiteral("sequenza con \\ non valida");
+    case QJsonParseError::IllegalUTF8String: return QStringLiteral("testo con caratteri non validi");
+    case QJsonParseError::UnterminatedString: return QStringLiteral("testo non chiuso dalle virgolette");
+    case QJsonParseError::MissingObject: return QStringLiteral("atteso un oggetto");
+    case QJsonParseError::DeepNesting: return QStringLiteral("troppi livelli annidati");
+    case QJsonParseError::DocumentTooLarge: return QStringLiteral("documento troppo grande");
+    case QJsonParseError::GarbageAtEnd: return QStringLiteral("altro testo dopo la fine dell'array");
+    default: return QStringLiteral("errore di sintassi");
+    }
+}
+
+// A name written twice in one element of the array: the JSON reader keeps
+// one of the two values without a word, as a CSV header must not. The scan
+// follows strings and nesting; it runs only on a document already parsed.
+void refuseDuplicateNames(const QString &text)
+{
+    int depth = 0, element = 0;
+    QSet<QString> names;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"') {
+            const int start = ++i;
+            while (i < text.size() && text[i] != u'"')
+                i += text[i] == u'\\' ? 2 : 1;
+            if (depth != 2)
+                continue;
+            int j = i + 1;
+            while (j < text.size() && text[j].isSpace())
+                ++j;
+            if (j < text.size() && text[j] == u':') {
+                const QString name = text.mid(start, i - start);
+                if (names.contains(name))
+                    refuse(QStringLiteral("elemento %1").arg(element), shown(name),
+                           QStringLiteral("nome ripetuto nello stesso oggetto"));
+                names.insert(name);
+            }
+        } else if (c == u'[' || c == u'{') {
+            if (++depth == 2) {
+                ++element;
+                names.clear();
+            }
+        } else if (c == u']' || c == u'}') {
+            --depth;
+        }
+    }
+}
+
+QList<InputRow> readJson(const QString &path, const QString &text, const CatalogueTable &table)
+{
+    QJsonParseError err;
+    const QByteArray utf8 = text.toUtf8();
+    const QJsonDocument doc = QJsonDocument::fromJson(utf8, &err);
+    if (err.error != QJsonParseError::NoError)
+        refuseFile(QStringLiteral("il file %1 non è un JSON valido: %2 (riga %3)")
+                       .arg(path, jsonErrorText(err.error)).arg(utf8.left(err.offset).count('\n') + 1));
+    if (!doc.isArray())
+        refuseFile(QStringLiteral("il file %1 non è un array JSON di oggetti").arg(path));
+    refuseDuplicateNames(text);
+    const QJsonArray a = doc.array();
+    QList<InputRow> rows;
+    for (int i = 0; i < a.size(); ++i) {
+        InputRow r{QStringLiteral("elemento %1").arg(i + 1), {}};
+        if (!a[i].isObject())
+            refuseFile(QStringLiteral("%1: atteso un oggetto con i valori delle colonne").arg(r.place));
+        const QJsonObject o = a[i].toObject();
+        QSet<QString> columns;
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            const QString &name = it.key();
+            const QString column = knownColumn(table, r.place, name).name.toUpper();
+            if (columns.contains(column))
+                refuse(r.place, shown(name), QStringLiteral("colonna ripetuta nello stesso oggetto"));
+            columns.insert(column);
+            const QJsonValue v = it.value();
+            QVariant cell;
+            switch (v.type()) {
+            case QJsonValue::Null:
+            case QJsonValue::Undefined:
+                break;
+            case QJsonValue::Bool:
+                cell = v.toBool();
+                break;
+            case QJsonValue::Double: {
+                // The number as written, so that the rules of the CSV cells
+                // (digits, decimals, range) apply to it unchanged.
+                const QVariant n = v.toVariant();
+                cell = n.typeId() == QMetaType::LongLong
+                           ? QString::number(n.toLongLong())
+                           : QString::number(v.toDouble(), 'f', QLocale::FloatingPointShortest);
+                break;
+            }
+            case QJsonValue::String:
+                cell = v.toString();
+                break;
+            case QJsonValue::Array:
+                refuse(r.place, shown(name), QStringLiteral("un array non è un valore ammesso (una colonna ha un solo valore)"));
+            case QJsonValue::Object:
+                refuse(r.place, shown(name), QStringLiteral("un oggetto annidato non è un valore ammesso (una colonna ha un solo valore)"));
+            }
+            r.cells.append({name, cell});
+        }
+        rows << r;
+    }
+    return rows;
+}
+
+QList<InputRow> readInput(const QString &path, const CatalogueTable &table)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EQxError(QStringLiteral("Il file %1 non esiste.").arg(path));
+    if (info.isDir())
+        throw EQxError(QStringLiteral("%1 è una cartella, non un file.").arg(path));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EQxError(info.isReadable() ? QStringLiteral("Impossibile leggere il file %1.").arg(path)
+                                         : QStringLiteral("Impossibile leggere il file %1: mancano i permessi di lettura.").arg(path));
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.mid(3);
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        refuseFile(QStringLiteral("il file %1 è in UTF-16: salvarlo in UTF-8 (oppure in Windows-1252)").arg(path));
+    const QString text = decodeText(bytes);
+    qsizetype first = 0;
+    while (first < text.size() && text[first].isSpace())
+        ++first;
+    if (first == text.size())
+        refuseFile(QStringLiteral("il file %1 è vuoto: manca la riga di intestazione con i nomi delle colonne").arg(path));
+    if (text[first] == u'{')
+        refuseFile(QStringLiteral("il file %1 contiene un oggetto JSON: atteso un array di oggetti, uno per riga "
+                                  "([{...}, {...}])").arg(path));
+    if (text[first] == u'[')
+        return readJson(path, text, table);
+    return readCsv(text, table);
+}
+
+// At most twelve digits before the decimals, as the telematic file's amount
+// fields hold (16 characters with sign, comma and cents).
+constexpr int kAmountDigits = 12;
+
 // A cell as the value of a catalogue column; invalid for an empty cell.
-QVariant convert(const CatalogueColumn &col, const QVariant &cell, int line, const QString &written)
+QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString &place, const QString &written)
 {
     if (!cell.isValid() || cell.isNull())
         return {};
-    const bool isText = cell.typeId() == QMetaType::QString;
-    const QString t = cell.toString().trimmed();
-    if (isText && t.isEmpty())
+    if (cell.typeId() == QMetaType::Bool) {
+        if (col.kind == ColumnKind::Flag)
+            return qint64(cell.toBool() ? 1 : 0);
+        refuse(place, written, QStringLiteral("un valore vero/falso è ammesso solo in una colonna 0/1"));
+    }
+    const QString raw = cell.toString();
+    const QString t = raw.trimmed();
+    if (t.isEmpty())
         return {};
     switch (col.kind) {
     case ColumnKind::Text:
-    case ColumnKind::Blob: {
-        const QString s = cell.toString();
-        if (col.kind == ColumnKind::Text && col.size > 0 && s.size() > col.size)
-            refuse(line, written, QStringLiteral("il testo \"%1\" supera i %2 caratteri").arg(s).arg(col.size));
-        return s;
-    }
+        if (const int bad = firstForbidden(raw); bad >= 0)
+            refuse(place, written, forbiddenWhy(raw[bad]));
+        for (const QChar c : raw)
+            if (c.unicode() > 0xff)
+                refuse(place, written, beyondLatin1Why(c));
+        if (col.size > 0 && raw.size() > col.size)
+            refuse(place, written, QStringLiteral("il testo \"%1\" supera i %2 caratteri").arg(shown(raw)).arg(col.size));
+        return raw;
+    case ColumnKind::Blob:
+        return raw;
     case ColumnKind::Integer:
     case ColumnKind::Flag:
     case ColumnKind::Code: {
         bool ok = false;
-        qint64 n = 0;
-        if (!isText) {
-            const double d = cell.toDouble(&ok);
-            n = qint64(d);
-            ok = ok && d == double(n);
-        } else {
-            n = t.toLongLong(&ok);
-        }
+        const qint64 n = t.toLongLong(&ok);
         if (!ok)
-            refuse(line, written, QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(t));
+            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(shown(t)));
         if (col.kind == ColumnKind::Flag && n != 0 && n != 1)
-            refuse(line, written, QStringLiteral("valore \"%1\" non valido (atteso 0 o 1)").arg(t));
+            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso 0 o 1)").arg(shown(t)));
         return n;
     }
     case ColumnKind::Decimal: {
-        if (!isText)
-            return cell.toDouble();
         QString s = t;
         // "1.234,56", "1234,56" and "1234.56": the last mark is the decimal one.
         const int lastComma = s.lastIndexOf(u',');
@@ -306,12 +561,20 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, int line, con
         } else if (lastComma >= 0) {
             s.replace(u',', u'.');
         }
-        static const QRegularExpression rx(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
-        if (!rx.match(s).hasMatch())
-            refuse(line, written, QStringLiteral("valore \"%1\" non valido (atteso un importo)").arg(t));
+        static const QRegularExpression rx(QStringLiteral("^-?(\\d+)(\\.\\d+)?$"));
+        const QRegularExpressionMatch m = rx.match(s);
+        if (!m.hasMatch())
+            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso un importo)").arg(shown(t)));
         const int dot = s.indexOf(u'.');
         if (dot >= 0 && s.size() - dot - 1 > col.decimals)
-            refuse(line, written, QStringLiteral("valore \"%1\" non valido (al massimo %2 decimali)").arg(t).arg(col.decimals));
+            refuse(place, written, QStringLiteral("valore \"%1\" non valido (al massimo %2 decimali)").arg(shown(t)).arg(col.decimals));
+        QString digits = m.captured(1);
+        while (digits.size() > 1 && digits.startsWith(u'0'))
+            digits.remove(0, 1);
+        if (digits.size() > kAmountDigits)
+            refuse(place, written, QStringLiteral("importo \"%1\" fuori dall'intervallo ammesso (al massimo %2 cifre prima dei "
+                                                  "decimali, 999.999.999.999,99 in valore assoluto)")
+                                       .arg(shown(t)).arg(kAmountDigits));
         return s.toDouble();
     }
     case ColumnKind::Date: {
@@ -319,7 +582,7 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, int line, con
         if (!d.isValid())
             d = QDate::fromString(t, u"dd/MM/yyyy");
         if (!d.isValid())
-            refuse(line, written, QStringLiteral("data \"%1\" non valida (attesa aaaa-mm-gg oppure gg/mm/aaaa)").arg(t));
+            refuse(place, written, QStringLiteral("data \"%1\" non valida (attesa aaaa-mm-gg oppure gg/mm/aaaa)").arg(shown(t)));
         return d;
     }
     }
@@ -343,31 +606,80 @@ qint64 personLink(TQmrDBCds &service, const QString &personTable, const QString 
     return cache.value(cf.toUpper(), 0);
 }
 
-} // namespace
-
-SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, const QString &path, bool replace)
+struct Ready
 {
-    const QList<InputRow> input = readInput(path);
-    // Everything is converted before the section is touched: a refused file
-    // leaves no trace.
-    struct Ready { int line; QList<QPair<const CatalogueColumn *, QVariant>> values; };
-    QList<Ready> ready;
-    for (const InputRow &r : input) {
-        Ready out{r.line, {}};
-        for (const auto &[name, cell] : r.cells) {
-            const CatalogueColumn *col = table.column(name);
-            if (!col)
-                refuse(r.line, name, QStringLiteral("colonna sconosciuta nella tabella %1").arg(table.name));
-            // The service numbers the rows itself.
-            if (col->name.compare(u"IFISRIGO", Qt::CaseInsensitive) == 0)
-                continue;
-            out.values.append({col, convert(*col, cell, r.line, name)});
-        }
-        ready << out;
+    QString place;
+    QList<QPair<const CatalogueColumn *, QVariant>> values;
+};
+
+// Where a row of the dataset comes from, for the messages: its place in the
+// file, or the row already saved, which the user finds by its number.
+class RowNames
+{
+public:
+    explicit RowNames(ClientDataSet &ds) : m_ds(ds) {}
+    void fromFile(const QString &place) { m_file.insert(m_ds.bookmark(), place); }
+    bool isSaved() const { return !m_file.contains(m_ds.bookmark()); }
+    QString place() const
+    {
+        if (!isSaved())
+            return m_file.value(m_ds.bookmark());
+        const Field *rigo = m_ds.findField(QStringLiteral("IFISRIGO"));
+        return QStringLiteral("riga salvata nella tabella (IFISRIGO %1, non del file)").arg(rigo ? rigo->asInteger() : 0);
     }
 
-    ClientDataSet ds;
-    service.OpenCds(ds, table.name);
+private:
+    ClientDataSet &m_ds;
+    QHash<ClientDataSet::Bookmark, QString> m_file;
+};
+
+const QString kReplaceHint = QStringLiteral(
+    "; correggerla nella finestra della tabella, oppure caricare il file con --replace per sostituire le righe salvate");
+
+// A table of one row, or of one row per agent (its key), keeps to that.
+void checkOneRow(const CatalogueTable &table, ClientDataSet &ds, const RowNames &names, bool replace)
+{
+    if (table.rows != u"one")
+        return;
+    struct Holder { QString place; bool saved; };
+    QHash<QString, Holder> seen; // key -> the row that has it
+    for (ds.first(); !ds.eof(); ds.next()) {
+        QStringList parts;
+        for (const QString &k : table.key)
+            parts << (ds.findField(k) ? ds.findField(k)->asString().trimmed().toUpper() : QString());
+        const QString key = parts.join(u'\x1f');
+        if (const auto it = seen.constFind(key); it != seen.cend()) {
+            const QString rule = table.key.isEmpty()
+                ? QStringLiteral("ammette una sola riga")
+                : QStringLiteral("ammette una sola riga per %1 (\"%2\")").arg(table.key.join(u'+'), parts.join(u' '));
+            refuseFile(QStringLiteral("%1: la tabella %2 %3, e c'è già la %4%5")
+                           .arg(names.place(), table.name, rule, it->place,
+                                it->saved && !replace
+                                    ? QStringLiteral("; per sostituire le righe salvate caricare il file con --replace")
+                                    : QString()));
+        }
+        seen.insert(key, {names.place(), names.isSaved()});
+    }
+}
+
+void checkRows(const CatalogueTable &table, ClientDataSet &ds, const RowNames &names)
+{
+    for (ds.first(); !ds.eof(); ds.next()) {
+        const SectionLoadHooks::Fault f = SectionLoadHooks::checkRow(table.name, ds);
+        if (f.isEmpty())
+            continue;
+        const QString why = QString(f.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) + (names.isSaved() ? kReplaceHint : QString());
+        if (f.column.isEmpty())
+            refuseFile(QStringLiteral("%1: %2").arg(names.place(), why));
+        refuse(names.place(), f.column, why);
+    }
+}
+
+// The opened section with the file's rows appended, after the saved rows
+// are deleted when the file replaces them.
+SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, ClientDataSet &ds,
+                              const QList<Ready> &ready, bool replace, RowNames &names)
+{
     SectionLoadResult result;
     if (replace) {
         ds.first();
@@ -389,7 +701,7 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
     ClientDataSet persons;
     bool personsOpened = false;
     Field *afi = ds.findField(QStringLiteral("IAFIID"));
-    for (const Ready &r : std::as_const(ready)) {
+    for (const Ready &r : ready) {
         ds.append();
         for (int i = 0; i < ds.fieldCount(); ++i)
             if (const CatalogueColumn *c = table.column(ds.field(i)->name()); c && c->kind == ColumnKind::Flag)
@@ -399,7 +711,7 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
                 ds.fieldByName(col->name)->setValue(value);
             } catch (const EQxError &e) {
                 ds.cancel();
-                refuse(r.line, col->name, e.message());
+                refuse(r.place, col->name, e.message());
             }
         }
         if (afi && afi->asInteger() == 0 && !personTable.isEmpty()) {
@@ -407,12 +719,61 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
             afi->setValue(personLink(service, personTable, cfField, cf, links, persons, personsOpened));
         }
         ds.post();
+        names.fromFile(r.place);
         ++result.rows;
     }
-    SectionLoadHooks::runChecks(table.name, ds);
-    result.warnings = SectionLoadHooks::runWarnings(table.name, ds);
-    service.SaveCds(ds, table.name);
     return result;
+}
+
+} // namespace
+
+SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, const QString &path, bool replace)
+{
+    const QList<InputRow> input = readInput(path, table);
+    // Everything is converted before the section is touched: a refused file
+    // leaves no trace.
+    QList<Ready> ready;
+    for (const InputRow &r : input) {
+        Ready out{r.place, {}};
+        for (const auto &[name, cell] : r.cells) {
+            const CatalogueColumn &col = knownColumn(table, r.place, name);
+            // The service numbers the rows itself.
+            if (col.name.compare(u"IFISRIGO", Qt::CaseInsensitive) == 0)
+                continue;
+            out.values.append({&col, convert(col, cell, r.place, shown(name))});
+        }
+        ready << out;
+    }
+
+    // The rows read, checked and written again are the table's as long as
+    // the transaction lasts: a second load of the table waits for this one.
+    TQxSQLConnection &conn = *service.Connection();
+    const bool own = conn.startTransaction();
+    try {
+        service.LockCds(table.name);
+        ClientDataSet ds;
+        service.OpenCds(ds, table.name);
+        RowNames names(ds);
+        SectionLoadResult result = fillSection(service, table, ds, ready, replace, names);
+        checkOneRow(table, ds, names, replace);
+        checkRows(table, ds, names);
+        result.warnings = SectionLoadHooks::runWarnings(table.name, ds);
+        service.SaveCds(ds, table.name);
+        if (own)
+            conn.commit();
+        return result;
+    } catch (...) {
+        if (own)
+            conn.rollback();
+        throw;
+    }
+}
+
+void checkSectionRows(const CatalogueTable &table, ClientDataSet &ds)
+{
+    const RowNames names(ds);
+    checkOneRow(table, ds, names, false);
+    checkRows(table, ds, names);
 }
 
 // ---------------------------------------------------------------- commands

@@ -14,17 +14,26 @@ namespace jex {
 class TQmrDBCds;
 struct CatalogueTable;
 
-// Checks that a table's rows must pass before a file is loaded into it.
-// A check throws (EQxError, with an Italian message) to refuse the file; a
-// warning function returns lines that are printed without stopping the load.
+// Checks that a table's rows must pass before a file is loaded into it, the
+// rows already in the table as well as the file's. A row check returns what
+// it finds wrong in the dataset's current row (the load names the row: a
+// line of the file, or a row already saved); a warning function returns
+// lines that are printed without stopping the load.
 class SectionLoadHooks
 {
 public:
-    using Check = std::function<void(ClientDataSet &)>;
+    struct Fault
+    {
+        QString column; // may be empty
+        QString text;   // Italian; empty when the row passes
+        bool isEmpty() const { return text.isEmpty(); }
+    };
+    using RowCheck = std::function<Fault(const ClientDataSet &)>;
     using Warnings = std::function<QStringList(ClientDataSet &)>;
-    static void addCheck(const QString &table, const Check &check);
+    static void addRowCheck(const QString &table, const RowCheck &check);
     static void addWarnings(const QString &table, const Warnings &warnings);
-    static void runChecks(const QString &table, ClientDataSet &ds);
+    // The first fault of the current row, or an empty one.
+    static Fault checkRow(const QString &table, const ClientDataSet &ds);
     static QStringList runWarnings(const QString &table, ClientDataSet &ds);
 };
 
@@ -40,11 +49,18 @@ struct SectionLoadResult
     QStringList warnings;
 };
 
-// Reads a CSV (";" or "," separated, header of column names) or a JSON array
-// of objects and saves the rows into the section in one save. Refuses the
-// whole file (EQxError naming "riga N, colonna X") on an unknown column or a
-// value that does not fit; nothing is written then. With replace the rows
-// already in the section are deleted in the same save.
+// Reads a CSV (";" or "," separated, a header of column names, UTF-8 or
+// else Windows-1252) or a JSON array of objects and saves the rows into the
+// section in one transaction that holds the section against other writers.
+// Refuses the whole file (EQxError beginning "Il file non è stato caricato",
+// naming the line or element and the column) when the file has no header of
+// the table's columns, or a value does not fit its column as it is: nothing
+// is rounded, cut or altered, and nothing is written then. With replace the
+// rows already in the section are deleted in the same save.
 SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, const QString &path, bool replace);
+
+// The checks a load runs on a table's rows, on rows as they are saved:
+// throws EQxError naming the first saved row at fault.
+void checkSectionRows(const CatalogueTable &table, ClientDataSet &ds);
 
 } // namespace jex

@@ -99,6 +99,8 @@ QString FormatField(const QString &value, int w, const QString &format, const QS
         const double d = QString(t).replace(u',', u'.').toDouble(&ok);
         if (!ok)
             throw EQxError(QStringLiteral("'%1' non è un valore numerico valido").arg(t));
+        if (!std::isfinite(d) || std::fabs(d) >= 1e15)
+            throw EQxError(QStringLiteral("L'importo %1 non entra nei %2 caratteri del campo del file telematico").arg(t).arg(w));
         const qint64 cents = std::llround(d * 100.0);
         if (cents == 0)
             return {};
@@ -107,6 +109,9 @@ QString FormatField(const QString &value, int w, const QString &format, const QS
                                  .arg(cents < 0 ? QStringLiteral("-") : QString())
                                  .arg(a / 100)
                                  .arg(a % 100, 2, 10, QLatin1Char('0'));
+        // Padding would cut the leading digits of an amount too wide.
+        if (text.size() > w)
+            throw EQxError(QStringLiteral("L'importo %1 non entra nei %2 caratteri del campo del file telematico").arg(t).arg(w));
         return PadL(text, w);
     }
     return PadL(value, w);

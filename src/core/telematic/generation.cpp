@@ -20,7 +20,28 @@ namespace {
 const QString kDeclaringFilter = QStringLiteral("SSOE7CODICE='' or (SSOE7CODICE is null)");
 const QString kTooLong = QStringLiteral("Supera i 1900 caratteri");
 constexpr int kRecordData = 1897;
+constexpr int kRecordLength = kRecordData + 1; // with the closing "A"
 constexpr int kBodyLimit = 1873;
+
+// A record goes into the supply only as 1,898 characters the file can carry:
+// a line break or a NUL taken from a value would split or cut the record, a
+// character outside Latin-1 would be written as "?".
+QString checkedRecord(const QString &code, int number, const QString &record)
+{
+    if (record.size() != kRecordLength)
+        throw EQxError(QStringLiteral("Il file telematico non è stato generato: il record %1 n. %2 è di %3 caratteri "
+                                      "invece di %4.").arg(code).arg(number).arg(record.size()).arg(kRecordLength));
+    for (int i = 0; i < record.size(); ++i) {
+        const char16_t c = record[i].unicode();
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c > 0xff)
+            throw EQxError(QStringLiteral("Il file telematico non è stato generato: il record %1 n. %2 contiene alla "
+                                          "posizione %3 il carattere U+%4, che il file non ammette: correggere il dato "
+                                          "che lo contiene.")
+                               .arg(code).arg(number).arg(i + 1)
+                               .arg(QString::number(int(c), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
+    }
+    return record;
+}
 
 QString upper(const QString &s) { return s.toUpper(); }
 
@@ -342,7 +363,11 @@ QString TdmJexFile::fieldText(FieldFamily fam, const TXMLCampoType &campo, const
     const QString text = convertByInfo(v, info, fam);
     if (!infoAlwaysFormats(info) && text.isEmpty())
         return {};
-    return FormatField(text, campo.Width(), campo.Format(), info);
+    try {
+        return FormatField(text, campo.Width(), campo.Format(), info);
+    } catch (const EQxError &e) {
+        throw EQxError(QStringLiteral("Campo %1 (%2): %3").arg(campo.Number(), campo.Description(), e.message()));
+    }
 }
 
 void TdmJexFile::appendField(const QString &code, int module, const QString &text)
@@ -363,14 +388,22 @@ void TdmJexFile::writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo,
     const bool listed = infoListed(fam, info);
     const QString text = listed ? convertByInfo(v, info, fam) : QString();
     const int w = campo.Width();
-    const QStringList pieces = text.size() <= w ? QStringList{text} : splitFieldValue(text, w);
     const QString format = campo.Format();
+    // Only texts go on in continuation fields; an amount too wide is refused
+    // when it is formatted.
+    const QStringList pieces = text.size() <= w || format == u"VP" ? QStringList{text} : splitFieldValue(text, w);
     const QString code = fieldCode(campo.Number(), row);
 
     for (const QString &piece : pieces) {
         QString ft;
-        if (listed && (infoAlwaysFormats(info) || !piece.isEmpty()))
-            ft = FormatField(piece, w, format, info);
+        if (listed && (infoAlwaysFormats(info) || !piece.isEmpty())) {
+            try {
+                ft = FormatField(piece, w, format, info);
+            } catch (const EQxError &e) {
+                throw EQxError(QStringLiteral("Campo %1 (%2): %3")
+                                   .arg(code.isEmpty() ? campo.Number() : code, campo.Description(), e.message()));
+            }
+        }
         bool store = true;
         const bool blank = AllTrim(unplaceholder(ft)).isEmpty();
         if (fam == FieldFamily::J) {
@@ -823,11 +856,13 @@ void TdmJexFile::AssembleRecords(const QString &code, int h)
         return;
     QString body, head;
     int i = 1;
+    int records = 0;
     QString m = ff.valueAt(0, 1).toString();
     auto finish = [&]() {
         if (body.isEmpty())
             return;
-        QString rec = PadR(unplaceholder(body), kRecordData) + u'A';
+        const QString data = unplaceholder(body);
+        const QString rec = checkedRecord(code, ++records, data.size() > kRecordData ? data + u'A' : PadR(data, kRecordData) + u'A');
         ft.append();
         ft.field(0)->setValue(code);
         ft.field(1)->setValue(m);
@@ -871,9 +906,10 @@ void TdmJexFile::BuildFile()
         defineFileTelemTable(ft);
 
     auto appendRecord = [&](const QString &code, const QString &text) {
+        const QString rec = checkedRecord(code, 1, text);
         ft.append();
         ft.field(0)->setValue(code);
-        ft.field(2)->setValue(text);
+        ft.field(2)->setValue(rec);
         ft.post();
     };
 

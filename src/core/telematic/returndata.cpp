@@ -68,7 +68,7 @@ void seedTelematicDemo(SectionStore &access)
         Section s(access, QStringLiteral("TPST_PROSPETTOST"));
         if (!s.hasAgentRows(est)) {
             for (int m = 1; m <= 2; ++m)
-                s.row({{"SSOE7CODICE", est}, {"SPSTMESE", QString::number(m)}, {"SPSTANNO", "2024"},
+                s.row({{"SSOE7CODICE", est}, {"SPSTMESE", QStringLiteral("%1").arg(m, 2, 10, QLatin1Char('0'))}, {"SPSTANNO", "2024"},
                        {"FPSTRITOPEARTE", 1250.40 * m}, {"FPSTIMPOVERSATO", 1250.40 * m},
                        {"SPSTCODTRIBUTO", "100E"}, {"DPSTDTVERS", QDate(2024, m + 1, 16)}});
             s.save();
@@ -77,7 +77,7 @@ void seedTelematicDemo(SectionStore &access)
     {
         Section s(access, QStringLiteral("TPSV_PROSPETTOSV"));
         if (!s.hasAgentRows(est)) {
-            s.row({{"SSOE7CODICE", est}, {"SPSVMESE", "1"}, {"SPSVANNO", "2024"}, {"FPSVTRATTEFF", 85.20},
+            s.row({{"SSOE7CODICE", est}, {"SPSVMESE", "01"}, {"SPSVANNO", "2024"}, {"FPSVTRATTEFF", 85.20},
                    {"FPSVIMPVERS", 85.20}, {"SPSVCODTRIBCAP", "381E"}, {"DPSVDTVERS", QDate(2024, 2, 16)}});
             s.save();
         }

@@ -4,6 +4,7 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "database/namedsql.h"
+#include "database/sqlconnection.h"
 #include "testdb.h"
 
 #include <QDir>
@@ -222,6 +223,52 @@ private Q_SLOTS:
             QVERIFY2(e.message().contains(shown), qPrintable(e.message()));
         }
         AppContext::instance().databaseUrl.clear();
+    }
+
+    // What the driver says reaches the user as what happened, in Italian,
+    // naming the database.
+    void driverFaultsAreToldInItalian()
+    {
+        QTemporaryDir dir;
+        const QString notDb = dir.filePath(QStringLiteral("dichiarazione.db"));
+        {
+            QFile f(notDb);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(8192, 'x'));
+        }
+        TQxSQLConnection c(QStringLiteral("tst_notdb"));
+        try {
+            c.open(DatabaseUrl::parse(QStringLiteral("sqlite:") + notDb));
+            QFAIL("opened a file that is not a database");
+        } catch (const EQxError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Il file %1 non è un database del programma oppure è danneggiato.").arg(notDb));
+        }
+        QVERIFY(!c.isConnected());
+
+        const QString url = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("vero.db"));
+        TQxSQLConnection first(QStringLiteral("tst_first")), second(QStringLiteral("tst_second"));
+        first.open(DatabaseUrl::parse(url));
+        second.lockWaitSeconds = 1;
+        second.open(DatabaseUrl::parse(url));
+        QVERIFY(first.startTransaction());
+        try {
+            second.exec(QStringLiteral("INSERT INTO tqx_generator (sname, ivalue) VALUES ('x', 1)"));
+            QFAIL("wrote past another writer's lock");
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Il database %1 è occupato da un altro salvataggio").arg(url)),
+                     qPrintable(e.message()));
+            QVERIFY2(!e.message().contains(QStringLiteral("locked")) && !e.message().contains(QStringLiteral("INSERT")),
+                     qPrintable(e.message()));
+        }
+        first.rollback();
+        // Other faults keep the driver's words, with the statement cut short.
+        try {
+            second.exec(QStringLiteral("SELECT nonce FROM tqx_generator WHERE sname = '%1'").arg(QString(3000, u'z')));
+            QFAIL("ran a wrong statement");
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Errore del database %1: ").arg(url)), qPrintable(e.message()));
+            QVERIFY2(e.message().size() < 700, qPrintable(e.message()));
+        }
     }
 
     void connectCreatesSchemaOnceAndRepairs_data() { TestDatabase::addDatabaseRows(); }

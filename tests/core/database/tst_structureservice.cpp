@@ -613,8 +613,8 @@ void TstDbCds::loadRefused_data()
         {"bad amount", "SPSTMESE;FPSTRITOPEARTE\n1;10,00\n2;12,3a\n", "riga 3, colonna FPSTRITOPEARTE"},
         {"bad date", "SPSTMESE;DPSTDTVERS\n1;31/02/2024\n", "riga 2, colonna DPSTDTVERS"},
         {"too long", "SPSTMESE;SPSTANNO\n123;2024\n", "riga 2, colonna SPSTMESE"},
-        {"unknown column", "SPSTMESE;SPSTNONCE\n1;2\n", "riga 2, colonna SPSTNONCE"},
-        {"json bad flag", "[{\"SPSTMESE\": \"1\"}, {\"LPSTRAVVEDIMENTO\": 7}]", "riga 2, colonna LPSTRAVVEDIMENTO"},
+        {"unknown column", "SPSTMESE;SPSTNONCE\n1;2\n", "riga 1, colonna SPSTNONCE"},
+        {"json bad flag", "[{\"SPSTMESE\": \"1\"}, {\"LPSTRAVVEDIMENTO\": 7}]", "elemento 2, colonna LPSTRAVVEDIMENTO"},
     };
     for (const char *db : {"sqlite", "postgresql"})
         for (const Case &c : cases)
@@ -648,19 +648,24 @@ void TstDbCds::loadRefused()
     // A check registered for the table refuses a file that is well formed.
     static bool registered = false;
     if (!registered) {
-        SectionLoadHooks::addCheck(QStringLiteral("TPST_PROSPETTOST"), [](ClientDataSet &ds) {
-            for (ds.first(); !ds.eof(); ds.next())
-                if (ds.fieldByName(QStringLiteral("SPSTMESE"))->asString() == u"13")
-                    throw EQxError(QStringLiteral("Mese 13 non ammesso"));
+        SectionLoadHooks::addRowCheck(QStringLiteral("TPST_PROSPETTOST"), [](const ClientDataSet &ds) {
+            if (ds.fieldByName(QStringLiteral("SPSTANNO"))->asString() == u"2023")
+                return SectionLoadHooks::Fault{QStringLiteral("SPSTANNO"), QStringLiteral("Anno 2023 non ammesso")};
+            return SectionLoadHooks::Fault{};
         });
         registered = true;
     }
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("SPSTMESE;SPSTANNO\n12;2024\n13;2024\n");
+        f.write("SPSTMESE;SPSTANNO\n12;2024\n11;2023\n");
     }
-    QVERIFY_THROWS_EXCEPTION(EQxError, loadSection(svc, *st, path, false));
+    try {
+        loadSection(svc, *st, path, false);
+        QFAIL("the check did not refuse the file");
+    } catch (const EQxError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Il file non è stato caricato: riga 3, colonna SPSTANNO: Anno 2023 non ammesso"));
+    }
     QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), before);
 }
 

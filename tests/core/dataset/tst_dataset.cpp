@@ -276,6 +276,39 @@ private Q_SLOTS:
         QVERIFY(ds.fieldByName(QStringLiteral("IAFIID"))->isNull());
     }
 
+    void valueBeyondTheRangeIsRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("input");
+        QTest::newRow("amount -1e15") << "FPSTIMPORTO" << QVariant(-1e15);
+        QTest::newRow("amount 1e19 as text") << "FPSTIMPORTO" << QVariant("10000000000000000000");
+        QTest::newRow("amount infinite") << "FPSTIMPORTO" << QVariant(qInf());
+        QTest::newRow("integer 1e30") << "IAFIID" << QVariant(1e30);
+    }
+
+    // An amount that does not fit the 64-bit ten-thousandths is refused, not
+    // saturated into another amount.
+    void valueBeyondTheRangeIsRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, input);
+        ClientDataSet ds;
+        makeSummary(ds);
+        ds.append();
+        ds.fieldByName(field)->setValue(7);
+        try {
+            ds.fieldByName(field)->setValue(input);
+            QFAIL(qPrintable(QStringLiteral("stored as %1").arg(ds.fieldByName(field)->asString())));
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("fuori dall'intervallo")) || e.message().contains(QStringLiteral("non è un valore valido")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(ds.fieldByName(field)->asString(), field == u"IAFIID" ? QStringLiteral("7") : QStringLiteral("7.00"));
+        // The largest amount a return holds is kept to the cent.
+        ds.fieldByName(QStringLiteral("FPSTIMPORTO"))->setValue(-999999999999.99);
+        QCOMPARE(ds.fieldByName(QStringLiteral("FPSTIMPORTO"))->asMoney(), qint64(-9999999999999900));
+    }
+
     void fileRoundTrip_data()
     {
         QTest::addColumn<QString>("fileName");

@@ -15,8 +15,12 @@
 #include "imports/importmodule.h"
 #include "checks/completeness.h"
 #include "sections/memorystore.h"
+#include "catalogue/catalogue.h"
+#include "sections/transfer.h"
+#include "demo/demoinit.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include "coretest.h"
@@ -361,6 +365,131 @@ private Q_SLOTS:
     }
 };
 
+// "init --demo" as the command runs it, on a database that holds a return.
+class TstDemoReturn : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TstDemoReturn(const QString &backend) : m_backend(backend) {}
+
+private:
+    TQxSQLConnection &conn() { return AppContext::instance().connection().xqoMain; }
+    qint64 values() { return conn().scalar(QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")).toLongLong(); }
+
+    QStringList rows(const QString &table)
+    {
+        ClientDataSet ds;
+        service().OpenCds(ds, table);
+        return QString(formatSection(ds, SectionFormat::Csv)).split(u'\n', Qt::SkipEmptyParts).mid(1);
+    }
+
+    TQmrDBCds &service()
+    {
+        m_service.SetConnection(&conn());
+        m_service.SetShowWait(false);
+        return m_service;
+    }
+
+    void load(const QString &table, const QByteArray &csv)
+    {
+        QFile f(m_dir.filePath(QStringLiteral("in.csv")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(csv);
+        f.close();
+        loadSection(service(), *TableCatalogue::instance().table(QStringLiteral("jex"), table), f.fileName(), false);
+    }
+
+    QString m_backend;
+    std::unique_ptr<TestDatabase> m_db;
+    ScriptedMessageService m_messages;
+    TQmrDBCds m_service{2024, QStringLiteral("jex"), 0};
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qInfo("database: %s", qPrintable(m_backend));
+        setMessageService(&m_messages);
+        m_db = std::make_unique<TestDatabase>(m_backend);
+        QVERIFY(m_db->available());
+        TdmZptConnessione &module = AppContext::instance().connection();
+        setGlobalConnection(&module.xqoMain);
+        module.xqoMain.open(DatabaseUrl::parse(m_db->url()));
+        ensureYears(conn());
+    }
+
+    void cleanupTestCase()
+    {
+        AppContext::instance().connection().xqoMain.close();
+        setMessageService(nullptr);
+        m_db.reset();
+    }
+
+    void realReturnIsLeftAlone()
+    {
+        // A school's own return, typed in or loaded, with no payroll seat.
+        load(QStringLiteral("TSOS_DATOSOSTITUTO"), "SSOSCODFIS;SSOSDENOM\n80012345678;LICEO VERO\n");
+        load(QStringLiteral("TPST_PROSPETTOST"), "SPSTMESE;SPSTANNO;SPSTCODTRIBUTO;FPSTRITOPEARTE\n01;2024;1001;100\n02;2024;1001;200\n");
+        const qint64 before = values();
+        const QStringList st = rows(QStringLiteral("TPST_PROSPETTOST"));
+        DemoSchool school;
+        const DemoInit done = initDemo(conn(), 5, false, school);
+        QCOMPARE(done.result, InitResult::OtherSchool);
+        QCOMPARE(values(), before);
+        QCOMPARE(rows(QStringLiteral("TPST_PROSPETTOST")), st);
+        QCOMPARE(conn().scalar(QStringLiteral("SELECT COUNT(*) FROM TSED_SEDE")).toLongLong(), 0);
+        QVERIFY2(done.found.describe().contains(QStringLiteral("TPST_PROSPETTOST (2 righe)")), qPrintable(done.found.describe()));
+        QVERIFY2(done.found.describe().contains(QStringLiteral("TSOS_DATOSOSTITUTO (1 riga)")), qPrintable(done.found.describe()));
+        QVERIFY(!conn().inTransaction());
+    }
+
+    void forceReplacesAndSaysWhat()
+    {
+        DemoSchool school;
+        const DemoInit done = initDemo(conn(), 5, true, school);
+        QCOMPARE(done.result, InitResult::Created);
+        const QString said = done.found.describe();
+        QVERIFY2(said.contains(QStringLiteral("TPST_PROSPETTOST (2 righe)")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("TSOS_DATOSOSTITUTO (1 riga)")), qPrintable(said));
+        // Nothing of the user's return is left among the demo's rows.
+        for (const QString &r : rows(QStringLiteral("TPST_PROSPETTOST")))
+            QVERIFY2(!r.contains(QStringLiteral(";100.00;")) && !r.contains(QStringLiteral(";200.00;")), qPrintable(r));
+        const QStringList sos = rows(QStringLiteral("TSOS_DATOSOSTITUTO"));
+        QCOMPARE(sos.size(), 1);
+        QVERIFY2(sos.first().startsWith(school.seat.codFis), qPrintable(sos.first()));
+    }
+
+    void demoKeepsTheProgramsRules()
+    {
+        for (const CatalogueTable *t : TableCatalogue::instance().tables(QStringLiteral("jex"))) {
+            ClientDataSet ds;
+            service().OpenCds(ds, t->name);
+            try {
+                checkSectionRows(*t, ds);
+            } catch (const EQxError &e) {
+                QFAIL(qPrintable(t->name + QStringLiteral(": ") + e.message()));
+            }
+        }
+        // So rows load onto the demo as onto any return.
+        const int st = int(rows(QStringLiteral("TPST_PROSPETTOST")).size());
+        const int sv = int(rows(QStringLiteral("TPSV_PROSPETTOSV")).size());
+        QVERIFY(st > 0 && sv > 0);
+        load(QStringLiteral("TPST_PROSPETTOST"), "SPSTMESE;SPSTANNO;SPSTCODTRIBUTO;FPSTRITOPEARTE\n03;2024;1001;300\n");
+        load(QStringLiteral("TPSV_PROSPETTOSV"), "SPSVMESE;SPSVANNO;SPSVCODTRIBCAP;FPSVTRATTEFF\n03;2024;3848;30\n");
+        QCOMPARE(rows(QStringLiteral("TPST_PROSPETTOST")).size(), st + 1);
+        QCOMPARE(rows(QStringLiteral("TPSV_PROSPETTOSV")).size(), sv + 1);
+    }
+
+    void demoAgainChangesNothing()
+    {
+        const qint64 before = values();
+        DemoSchool school;
+        const DemoInit done = initDemo(conn(), 7, false, school);
+        QCOMPARE(done.result, InitResult::AlreadyPresent);
+        QCOMPARE(values(), before);
+    }
+};
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -374,9 +503,15 @@ int main(int argc, char **argv)
         TstDemoInit t(QStringLiteral("sqlite"));
         rc |= QTest::qExec(&t, argc, argv);
     }
+    {
+        TstDemoReturn t(QStringLiteral("sqlite"));
+        rc |= QTest::qExec(&t, argc, argv);
+    }
     if (!qEnvironmentVariableIsEmpty("JEX770_TEST_PG")) {
         TstDemoInit t(QStringLiteral("postgresql"));
         rc |= QTest::qExec(&t, argc, argv);
+        TstDemoReturn r(QStringLiteral("postgresql"));
+        rc |= QTest::qExec(&r, argc, argv);
     }
     return rc;
 }

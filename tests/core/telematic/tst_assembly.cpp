@@ -4,6 +4,9 @@
 
 #include "coretest.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace jex;
@@ -197,6 +200,73 @@ private Q_SLOTS:
         QCOMPARE(at(b, 1141, 6), QStringLiteral("110011")); // ST SV SX SY SS DI
         for (const QString &l : lines)
             QVERIFY(l.at(0) != u'I');
+    }
+
+    void controlCharacterInAValueStopsTheFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("line break") << QStringLiteral("MUELLER\nSCHMIDT") << QStringLiteral("U+000A");
+        QTest::newRow("NUL") << QStringLiteral("MUELLER") + QChar(0) + QStringLiteral("SCHMIDT") << QStringLiteral("U+0000");
+        QTest::newRow("outside Latin-1") << QStringLiteral("MUELLER \u2019S") << QStringLiteral("U+2019");
+    }
+    // A value typed in a window reaches the file without the load's checks:
+    // the record that would carry it is refused, and no file is written.
+    void controlCharacterInAValueStopsTheFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, code);
+        TelFixture fx;
+        fx.row("TPSY4_PROSPETTOSY4", {{"SSY4DEN", name}, {"FSY4RITTITIMP", 450.5}});
+        fx.generate();
+        try {
+            fx.writeFile();
+            QFAIL("the file was written");
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Il file telematico non è stato generato: il record I n. 1 contiene alla posizione")),
+                     qPrintable(e.message()));
+            QVERIFY2(e.message().contains(code), qPrintable(e.message()));
+        }
+        QVERIFY(!QFile::exists(fx.tmp.filePath(QStringLiteral("77025"))));
+    }
+
+    // An amount typed in a window that the 16 characters of its field cannot
+    // hold stops the generation, naming the field, instead of losing digits.
+    void amountWiderThanItsFieldStopsTheGeneration()
+    {
+        TelFixture fx;
+        fx.stRow(1, -1e13);
+        try {
+            fx.generate();
+            QFAIL("the amount was written");
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Campo ST")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("non entra nei 16 caratteri")), qPrintable(e.message()));
+        }
+    }
+
+    void recordOfAnotherLengthStopsTheFile()
+    {
+        // A layout whose widths no longer add up to the record.
+        TelFixture fx;
+        QTemporaryDir layouts;
+        for (const QString &f : QDir(layoutsDir()).entryList({QStringLiteral("*.xml")}))
+            QVERIFY(QFile::copy(layoutsDir() + f, layouts.filePath(f)));
+        QFile a(layouts.filePath(QStringLiteral("Record_A.xml")));
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QByteArray xml = a.readAll();
+        a.close();
+        const int at = xml.indexOf("Width=\"");
+        QVERIFY(at > 0);
+        const int end = xml.indexOf('"', at + 7);
+        xml.replace(at + 7, end - at - 7, QByteArray::number(xml.mid(at + 7, end - at - 7).toInt() + 1));
+        QVERIFY(a.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        a.write(xml);
+        a.close();
+        fx.dm.layoutDir = layouts.path() + u'/';
+        fx.generate();
+        QVERIFY_THROWS_EXCEPTION(EQxError, fx.writeFile());
+        QVERIFY(!QFile::exists(fx.tmp.filePath(QStringLiteral("77025"))));
     }
 
     void smallFileMatchesTheExpectedOne()

@@ -73,6 +73,27 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(EQxError, FormatField(QStringLiteral("12a"), 16, QStringLiteral("VP"), QStringLiteral("@@")));
     }
 
+    void vpRefusesAnAmountWiderThanTheField_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("17 characters") << "-9999999999999,99";
+        QTest::newRow("minus 1e15") << "-1000000000000000";
+        QTest::newRow("beyond 64 bits") << "922337203685477580700";
+    }
+    // Padding would cut the leading digits: the amount is refused instead.
+    void vpRefusesAnAmountWiderThanTheField()
+    {
+        QFETCH(QString, value);
+        try {
+            const QString written = FormatField(value, 16, QStringLiteral("VP"), QStringLiteral("@@"));
+            QFAIL(qPrintable(QStringLiteral("written as \"%1\"").arg(written)));
+        } catch (const EQxError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("non entra nei 16 caratteri")), qPrintable(e.message()));
+        }
+        QCOMPARE(FormatField(QStringLiteral("-999999999999,99"), 16, QStringLiteral("VP"), QStringLiteral("@@")),
+                 QStringLiteral("-999999999999,99"));
+    }
+
     void anIsWrittenWithBlanks()
     {
         QCOMPARE(unplaceholder(FormatField(QStringLiteral(" ABC "), 16, QStringLiteral("AN"), QStringLiteral("@@"))),

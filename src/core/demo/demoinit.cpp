@@ -1,0 +1,117 @@
+#include "demoinit.h"
+#include "sections/databasestore.h"
+
+#include "demoagent.h"
+#include "demorecipients.h"
+
+#include "database/structureservice.h"
+#include "database/sqlconnection.h"
+#include "demo/f24payments.h"
+#include "telematic/returndata.h"
+
+#include <QSqlQuery>
+
+namespace jex::demo {
+namespace {
+
+// The programs whose structures make up a return: the return itself and
+// the certifications it is imported from.
+const QString kReturnPrograms = QStringLiteral("('jex', 'jey')");
+constexpr int kDemoYear = 2024;
+
+QString rowsText(qint64 n) { return n == 1 ? QStringLiteral("1 riga") : QStringLiteral("%1 righe").arg(n); }
+
+void clearReturn(TQxSQLConnection &conn)
+{
+    conn.exec(QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid IN (SELECT icdsid FROM tcds_struttura "
+                             "WHERE Lower(scdsprogramma) IN %1)").arg(kReturnPrograms));
+    conn.exec(QStringLiteral("DELETE FROM tafi_anafiscale WHERE icrfid IN (SELECT icrfid FROM tcrf_crofiscale "
+                             "WHERE Lower(scrfprogramma) IN %1)").arg(kReturnPrograms));
+    conn.exec(QStringLiteral("DELETE FROM TSED_SEDE"));
+    conn.exec(QStringLiteral("DELETE FROM TF24_VERSAMENTI WHERE IF24ANNORIF = :ANNO"), {{QStringLiteral("ANNO"), kDemoYear}});
+}
+
+ReturnContents returnContents(TQxSQLConnection &conn, const QString &demoCodFis)
+{
+    ReturnContents c;
+    {
+        QSqlQuery q = conn.exec(QStringLiteral("SELECT SSEDCODFIS, SSEDDENOM FROM TSED_SEDE ORDER BY ISEDID"));
+        if (q.next()) {
+            const QString cf = q.value(0).toString();
+            c.school = QStringLiteral("%1 %2").arg(cf, q.value(1).toString()).trimmed();
+            c.demoSchool = cf == demoCodFis;
+        }
+    }
+    QSqlQuery q = conn.exec(QStringLiteral(
+        "SELECT cds.scdsnome, COUNT(DISTINCT fis.ifisrigo) FROM tfis_datifiscali fis "
+        "INNER JOIN tcds_struttura cds ON cds.icdsid = fis.icdsid WHERE Lower(cds.scdsprogramma) IN %1 "
+        "GROUP BY cds.scdsnome ORDER BY cds.scdsnome").arg(kReturnPrograms));
+    while (q.next())
+        c.tables << QStringLiteral("%1 (%2)").arg(q.value(0).toString(), rowsText(q.value(1).toLongLong()));
+    c.f24Payments = conn.scalar(QStringLiteral("SELECT COUNT(*) FROM TF24_VERSAMENTI WHERE IF24ANNORIF = :ANNO"),
+                                {{QStringLiteral("ANNO"), kDemoYear}}).toLongLong();
+    return c;
+}
+
+} // namespace
+
+QString ReturnContents::describe() const
+{
+    QStringList parts;
+    if (!school.isEmpty())
+        parts << QStringLiteral("la sede %1").arg(school);
+    if (!tables.isEmpty())
+        parts << QStringLiteral("le righe delle tabelle %1").arg(tables.join(QStringLiteral(", ")));
+    if (f24Payments > 0)
+        parts << QStringLiteral("%1 versamenti F24 del %2 nell'archivio dei compensi").arg(f24Payments).arg(kDemoYear);
+    return parts.join(QStringLiteral("; "));
+}
+
+DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool &school)
+{
+    DemoInit out;
+    DemoSchool seat; // the seat alone, to recognise the demo school
+    generate(seat, 0, catalogueFactory());
+    TQxTransaction tr(conn);
+    tr.StartTransaction(); // on SQLite, no other writer from the look to the end
+    try {
+        out.found = returnContents(conn, seat.seat.codFis);
+        if (!out.found.isEmpty() && !force) {
+            // The demo goes only into an empty return: merged into a real one
+            // its rows could not be told from the user's.
+            out.result = out.found.demoSchool ? InitResult::AlreadyPresent : InitResult::OtherSchool;
+            tr.Rollback();
+            return out;
+        }
+        if (!out.found.isEmpty())
+            clearReturn(conn);
+        TQmrDBCds certifications(kDemoYear, QStringLiteral("jey"), 0);
+        certifications.SetConnection(&conn);
+        certifications.SetShowWait(false);
+        const TableSink sink = [&certifications](const QString &table, ClientDataSet &ds) {
+            certifications.SaveCds(ds, table);
+        };
+        out.result = installDemo(conn, employees, catalogueFactory(), sink, &school);
+        if (out.result == InitResult::Created) {
+            // The payroll archive of F24 payments, the agent's and the
+            // supplier's records, the summary tables the payments do not
+            // fill (SX, SY, DI, an extinct agent) and the recipients'
+            // records, so that every function of the program has data.
+            seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
+            TQmrDBCds jexService(kDemoYear, QStringLiteral("jex"), 0);
+            jexService.SetConnection(&conn);
+            jexService.SetShowWait(false);
+            DbCdsStore access(&jexService);
+            seedAgentDemo(school, access);
+            seedTelematicDemo(access);
+            seedRecipientsDemo(school, access);
+        }
+        tr.Commit();
+    } catch (...) {
+        tr.Rollback();
+        throw;
+    }
+    return out;
+}
+
+} // namespace jex::demo
