@@ -1,0 +1,291 @@
+#include "imports/rules/importxml.h"
+
+#include "base/errors.h"
+#include "base/messages.h"
+#include "base/money.h"
+#include "dataset/dataset.h"
+#include "imports/rules/importvalue.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace jex {
+
+namespace {
+
+constexpr qint64 kUnit = TQmrCalcola::Unit;
+
+const QString kNl = QStringLiteral("\n\r");
+
+qint64 roundedDiv(long double value)
+{
+    return qint64(std::llround(value));
+}
+
+// Whole units, half away from zero.
+qint64 wholeOf(const ImportNumber &n)
+{
+    if (n.real)
+        return qint64(std::llround(n.r));
+    return TQmrCalcola::RoundCurr(0, n.money) / kUnit;
+}
+
+ImportNumber combine(const QString &op, const ImportNumber &a, const ImportNumber &b)
+{
+    const QString o = op.toLower();
+    if (o == u"sum" || o == u"+")
+        return a.real ? ImportNumber::floating(a.r + b.toDouble()) : ImportNumber::amount(a.money + b.money);
+    if (o == u"sub" || o == u"-")
+        return a.real ? ImportNumber::floating(a.r - b.toDouble()) : ImportNumber::amount(a.money - b.money);
+    if (o == u"not") {
+        const bool both = a.isOne() && b.isOne();
+        return a.real ? ImportNumber::floating(both ? 1 : 0) : ImportNumber::amount(both ? kUnit : 0);
+    }
+    return a;
+}
+
+ImportNumber step(const QString &typeOf, const ImportNumber &v, qint64 operand)
+{
+    const QString t = typeOf.toLower();
+    const double od = double(operand) / double(kUnit);
+    ImportNumber out = v;
+    if (t == u"add") {
+        out = v.real ? ImportNumber::floating(v.r + od) : ImportNumber::amount(v.money + operand);
+    } else if (t == u"sub") {
+        out = v.real ? ImportNumber::floating(v.r - od) : ImportNumber::amount(v.money - operand);
+    } else if (t == u"mul") {
+        out = v.real ? ImportNumber::floating(v.r * od)
+                     : ImportNumber::amount(roundedDiv((long double)v.money * operand / kUnit));
+    } else if (t == u"div") {
+        if (operand == 0)
+            return v;
+        out = v.real ? ImportNumber::floating(v.r / od)
+                     : ImportNumber::amount(roundedDiv((long double)v.money * kUnit / operand));
+    } else if (t == u"min" || t == u"max") {
+        const qint64 a = wholeOf(v);
+        const qint64 b = wholeOf(ImportNumber::amount(operand));
+        out = ImportNumber::amount((t == u"min" ? std::min(a, b) : std::max(a, b)) * kUnit);
+        out.whole = true;
+        return out;
+    } else if (t == u"equal") {
+        out = v.real ? ImportNumber::floating(od) : ImportNumber::amount(operand);
+    } else {
+        return v;
+    }
+    out.whole = v.whole && t != u"div" && t != u"mul" && t != u"equal";
+    return out;
+}
+
+// The operand of an Operation, "made numeric by adding a currency 0": a
+// null column counts as 0.
+qint64 operandOf(const Field &f)
+{
+    if (f.isNull())
+        return 0;
+    switch (f.type()) {
+    case FieldType::Currency:
+        return f.asMoney();
+    case FieldType::Integer:
+        return f.asInteger() * kUnit;
+    case FieldType::Float:
+        return TQmrCalcola::fromDouble(f.asFloat());
+    case FieldType::Boolean:
+        return f.asBoolean() ? kUnit : 0;
+    default:
+        break;
+    }
+    const ImportValue v = convertImportText(u'c', f.asString(), {},
+                                            QStringLiteral("della colonna %1").arg(f.name()), {});
+    return v.number.money;
+}
+
+QVariant storedNumber(QChar letter, const ImportNumber &n)
+{
+    if (letter == u'x')
+        return qint64(n.isZero() ? 0 : wholeOf(n));
+    // An amount of zero leaves the column empty rather than holding 0.
+    if (n.isZero())
+        return {};
+    if (letter == u'i' || n.whole)
+        return wholeOf(n);
+    if (n.real)
+        return n.r;
+    return n.toDouble();
+}
+
+QString variableText(const QVariant &v)
+{
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(u"dd/MM/yyyy");
+    return v.toString();
+}
+
+} // namespace
+
+void TImportXML::setVariable(int number, const QVariant &value)
+{
+    if (number < 1 || number > kVariables)
+        jexAssert(QStringLiteral("Variabile di import %1 inesistente: le variabili sono 1-5").arg(number));
+    m_variables[size_t(number - 1)] = value;
+}
+
+QVariant TImportXML::variable(int number) const
+{
+    if (number < 1 || number > kVariables)
+        return {};
+    return m_variables[size_t(number - 1)];
+}
+
+const TXMLDataImportType *TImportXML::rules(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        messages().error(QStringLiteral("File non presente o percorso errato:\n\r") + path);
+        return nullptr;
+    }
+    const QByteArray bytes = file.readAll();
+    if (m_cachedRules && path == m_cachedPath && bytes == m_cachedBytes)
+        return &*m_cachedRules;
+    m_cachedRules.reset();
+    try {
+        m_cachedRules = parseImportRules(bytes, path);
+    } catch (const EQxError &e) {
+        messages().error(e.message());
+        return nullptr;
+    }
+    m_cachedPath = path;
+    m_cachedBytes = bytes;
+    return &*m_cachedRules;
+}
+
+bool TImportXML::Execute(const QString &section, const QString &path, ClientDataSet &source,
+                         ClientDataSet &destination)
+{
+    if (!QFile::exists(path)) {
+        messages().error(QStringLiteral("File non presente o percorso errato:\n\r") + path);
+        return false;
+    }
+    const TXMLDataImportType *doc = rules(path);
+    if (!doc)
+        return false;
+    bool result = false;
+    for (const TXMLImportType *s : doc->sections(section))
+        result = runSection(*s, path, source, destination);
+    return result;
+}
+
+bool TImportXML::runSection(const TXMLImportType &section, const QString &path,
+                            ClientDataSet &source, ClientDataSet &destination)
+{
+    for (const TXMLFieldType &f : section.Fields)
+        if (!runField(f, section.Section, path, source, destination))
+            return false;
+    return true;
+}
+
+bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const QString &path,
+                          ClientDataSet &source, ClientDataSet &destination)
+{
+    const QString name = m_destinationNames ? f.ToField : f.FromField;
+    const QString indexDescr = QStringLiteral("Indice:      ") + f.Index + kNl
+                               + QStringLiteral("Descrizione: ") + f.Descr;
+    // Which section of which file: the rules file is the usual culprit.
+    const QString origin = kNl + QStringLiteral("Sezione:     ") + section + kNl
+                           + QStringLiteral("File:        ") + QDir::toNativeSeparators(path);
+    Field *src = name.isEmpty() ? nullptr : source.findField(name);
+    // A required column that the source lacks is reported below as a column
+    // not found, like any other: a rules file naming a wrong column stops its
+    // section, not the whole import.
+    const bool sourceMissing = !name.isEmpty() && !src;
+
+    if (!sourceMissing && f.Required.compare(u"TRUE", Qt::CaseInsensitive) == 0) {
+        const QString text = src ? src->asString() : QString();
+        if (text.isEmpty() && f.DefaultValue.isEmpty()) {
+            messages().error(QStringLiteral("Campo richiesto non presente: \n\r") + indexDescr + origin);
+            return false;
+        }
+    }
+    if (f.ToField.isEmpty()) {
+        messages().error(QStringLiteral("Campo di destinazione non compilato: \n\r") + indexDescr + origin);
+        return false;
+    }
+    if (sourceMissing) {
+        messages().error(QStringLiteral("Campo di acquisizione non trovato: ") + name + kNl + indexDescr + origin);
+        return false;
+    }
+
+    try {
+        Field *dest = destination.findField(f.ToField);
+        if (!dest)
+            throw EQxError(QStringLiteral("la colonna di destinazione %1 non esiste (sezione %2, file %3)")
+                               .arg(f.ToField, section, QDir::toNativeSeparators(path)));
+        const QChar letter = importTypeLetter(f.TypeOf);
+        const int var = f.variable();
+        const QString fallback = var > 0 ? variableText(m_variables[size_t(var - 1)]) : f.DefaultValue;
+        const QString inFile = QStringLiteral("(sezione %1, file %2)").arg(section, QDir::toNativeSeparators(path));
+        const QString defaultWhat = var > 0 ? QStringLiteral("della variabile %1 %2").arg(var).arg(inFile)
+                                            : QStringLiteral("del valore predefinito %1").arg(inFile);
+
+        const ImportValue incoming =
+            src ? convertImportText(letter, src->asString(), fallback,
+                                    QStringLiteral("della colonna %1").arg(name), defaultWhat)
+                : convertImportText(letter, fallback, {}, defaultWhat, {});
+        // Op reads what the column already holds; the other types ignore it.
+        ImportValue current;
+        if (incoming.isNumeric())
+            current = convertImportText(letter, dest->asString(), {},
+                                        QStringLiteral("già presente nella colonna %1").arg(f.ToField), {});
+
+        QVariant result;
+        if (letter == u's') {
+            const QChar sc = f.StringCase.isEmpty() ? QChar() : f.StringCase.at(0).toUpper();
+            QString text = incoming.plain.toString();
+            if (sc == u'U')
+                text = text.toUpper();
+            else if (sc == u'L')
+                text = text.toLower();
+            result = text.isEmpty() ? QVariant() : QVariant(text);
+        } else if (letter == u'c' || letter == u'f' || letter == u'i') {
+            ImportNumber v = combine(f.Op, incoming.number, current.number);
+            if (!m_destinationNames) {
+                for (const TXMLOperationType &o : f.Operations) {
+                    const bool in = o.Source.compare(u"in", Qt::CaseInsensitive) == 0;
+                    ClientDataSet &from = in ? source : destination;
+                    const Field *of = from.findField(o.Field);
+                    if (!of)
+                        throw EQxError(QStringLiteral("la colonna %1 dell'operazione %2 non esiste nel %3 %4")
+                                           .arg(o.Field, o.TypeOf,
+                                                in ? QStringLiteral("record di origine")
+                                                   : QStringLiteral("record di destinazione"),
+                                                inFile));
+                    const qint64 operand = operandOf(*of);
+                    if (o.OnlyIfNull.isEmpty()) {
+                        v = step(o.TypeOf, v, operand);
+                    } else if (o.OnlyIfNull.compare(u"true", Qt::CaseInsensitive) == 0) {
+                        if (v.isZero())
+                            v = step(o.TypeOf, v, operand);
+                    }
+                }
+            }
+            result = storedNumber(letter, v);
+        } else if (letter == u'x') {
+            result = storedNumber(letter, combine(f.Op, incoming.number, current.number));
+        } else if (letter == u'd') {
+            const QDate d = incoming.plain.toDate();
+            result = d.isValid() ? QVariant(d) : QVariant();
+        } else {
+            result = incoming.plain;
+        }
+        dest->setValue(result);
+    } catch (const std::exception &e) {
+        messages().warning(QStringLiteral("Errore nel campo: ") + name + kNl + indexDescr + kNl
+                           + QStringLiteral("Errore: ") + errorText(e));
+        return false;
+    }
+    return true;
+}
+
+} // namespace jex
