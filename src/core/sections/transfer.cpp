@@ -33,7 +33,22 @@ QHash<QString, QList<SectionLoadHooks::Warnings>> &warnings()
     static QHash<QString, QList<SectionLoadHooks::Warnings>> h;
     return h;
 }
+QList<SectionLoadHooks::RowWarnings> &rowWarnings()
+{
+    static QList<SectionLoadHooks::RowWarnings> l;
+    return l;
+}
 } // namespace
+
+void SectionLoadHooks::addRowWarnings(const RowWarnings &w) { rowWarnings().append(w); }
+
+QStringList SectionLoadHooks::runRowWarnings(const ClientDataSet &ds)
+{
+    QStringList out;
+    for (const RowWarnings &w : rowWarnings())
+        out << w(ds);
+    return out;
+}
 
 void SectionLoadHooks::addCheck(const QString &table, const Check &check) { checks()[table.toUpper()].append(check); }
 
@@ -407,10 +422,12 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
             afi->setValue(personLink(service, personTable, cfField, cf, links, persons, personsOpened));
         }
         ds.post();
+        for (const QString &w : SectionLoadHooks::runRowWarnings(ds))
+            result.warnings << QStringLiteral("riga %1, %2").arg(r.line).arg(w);
         ++result.rows;
     }
     SectionLoadHooks::runChecks(table.name, ds);
-    result.warnings = SectionLoadHooks::runWarnings(table.name, ds);
+    result.warnings << SectionLoadHooks::runWarnings(table.name, ds);
     service.SaveCds(ds, table.name);
     return result;
 }

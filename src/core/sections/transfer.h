@@ -24,6 +24,11 @@ public:
     using Warnings = std::function<QStringList(ClientDataSet &)>;
     static void addCheck(const QString &table, const Check &check);
     static void addWarnings(const QString &table, const Warnings &warnings);
+    // Warnings about one loaded row of any table (by its columns), given the
+    // row as the current record; the load puts the file's line before each.
+    using RowWarnings = std::function<QStringList(const ClientDataSet &)>;
+    static void addRowWarnings(const RowWarnings &warnings);
+    static QStringList runRowWarnings(const ClientDataSet &ds);
     static void runChecks(const QString &table, ClientDataSet &ds);
     static QStringList runWarnings(const QString &table, ClientDataSet &ds);
 };
