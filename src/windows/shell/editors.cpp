@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/numformat.h"
 #include "base/paths.h"
+#include "codelists/codelists.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -239,7 +240,13 @@ void DBCodeEdit::search()
     if (!f)
         return;
     try {
-        const QString source = m_store ? m_codeList : Paths::tableFile(m_codeList);
+        QString source = m_codeList;
+        if (!m_store) {
+            // The user's completed list when there is one, else the delivered one.
+            source = CodeLists::installation().filePath(m_codeList);
+            if (source.isEmpty())
+                source = Paths::tableFile(m_codeList);
+        }
         TfmQmrRicerca::instance()->SearchForField(*f, source, m_store);
     } catch (const EAbort &) {
     } catch (const std::exception &e) {
