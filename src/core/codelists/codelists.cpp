@@ -72,7 +72,7 @@ struct CachedList
     QDateTime modified;
     qint64 size = -1;
     FieldType type = FieldType::String;
-    QSet<QString> codes;
+    QHash<QString, QString> codes; // code -> description
     int rows = 0;
 };
 
@@ -95,7 +95,8 @@ CachedList cachedList(const QString &path)
     if (ds.fieldCount() > 0) {
         c.type = ds.field(0)->type();
         for (ds.first(); !ds.eof(); ds.next())
-            c.codes.insert(codeKey(c.type, ds.field(0)->value()));
+            c.codes.insert(codeKey(c.type, ds.field(0)->value()),
+                           ds.fieldCount() > 1 ? ds.field(1)->asString().trimmed() : QString());
         c.rows = ds.recordCount();
     }
     g_cache.insert(path, c);
@@ -216,6 +217,26 @@ int CodeLists::rowCount(const QString &name) const
 {
     const QString p = filePath(name);
     return p.isEmpty() ? 0 : cachedList(p).rows;
+}
+
+QString CodeLists::description(const QString &name, const QVariant &code) const
+{
+    const QString p = filePath(name);
+    if (p.isEmpty())
+        return {};
+    const CachedList c = cachedList(p);
+    return c.codes.value(codeKey(c.type, code));
+}
+
+QString codeDescriptionText(const CodeLists &lists, const QString &name, const QString &code)
+{
+    const QString t = code.trimmed();
+    if (t.isEmpty() || lists.rowCount(name) == 0)
+        return {};
+    if (!lists.contains(name, t))
+        return QStringLiteral("Codice non presente nella tabella %1").arg(CodeLists::listName(name));
+    const QString d = lists.description(name, t);
+    return d.isEmpty() ? t : QStringLiteral("%1 — %2").arg(t, d);
 }
 
 QString emptyCodeListText(const QString &name)

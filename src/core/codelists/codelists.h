@@ -59,6 +59,9 @@ public:
     // when their file changes. An unknown or empty list contains nothing.
     bool contains(const QString &name, const QVariant &code) const;
     int rowCount(const QString &name) const;
+    // The description of a code (the list's second column); empty when the
+    // code is not in the list.
+    QString description(const QString &name, const QVariant &code) const;
 
 private:
     QString m_delivered;
@@ -67,6 +70,10 @@ private:
 
 // The one line the search window shows instead of an empty list.
 QString emptyCodeListText(const QString &name);
+
+// What a code field shows beside the code: "14 — description", that the
+// code is not in the list, or nothing (no code, or a list not delivered).
+QString codeDescriptionText(const CodeLists &lists, const QString &name, const QString &code);
 
 // The width of the narrowest text column of the return that takes the
 // list's codes (0 when none): a longer code could not be stored there.

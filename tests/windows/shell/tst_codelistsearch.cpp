@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include "windowtest.h"
@@ -108,6 +109,39 @@ private Q_SLOTS:
         QCOMPARE(offered, (QStringList{QStringLiteral("20"), QStringLiteral("31")}));
         QCOMPARE(ds.fieldByName(QStringLiteral("SNOTCODICE"))->asString(), QStringLiteral("31"));
         QVERIFY(m_messages.texts().isEmpty());
+    }
+
+    void descriptionFollowsTyping_data()
+    {
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("code of the list") << true << "20" << "20 — Sospesi Covid";
+        QTest::newRow("prefix of a code") << true << "2" << "Codice non presente nella tabella TNOT_NOTE";
+        QTest::newRow("lower case is upper case") << true << "z1" << "Z1 — Città";
+        QTest::newRow("nothing typed") << true << "" << "";
+        QTest::newRow("list not delivered") << false << "20" << "";
+    }
+    void descriptionFollowsTyping()
+    {
+        QFETCH(bool, loaded);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        if (loaded) {
+            const QString file = m_tmp.filePath(QStringLiteral("note3.tsv"));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("CODICE;DESCRIZIONE\n20;Sospesi Covid\nZ1;Citt\xC3\xA0\n");
+            f.close();
+            CodeLists::installation().load(QStringLiteral("TNOT_NOTE"), file);
+        }
+        ClientDataSet ds;
+        target(ds);
+        DBCodeEdit edit(&ds, QStringLiteral("SNOTCODICE"), QStringLiteral("TNOT_NOTE.CDS"));
+        edit.show();
+        QVERIFY(edit.description()->text().isEmpty());
+        QTest::keyClicks(edit.edit(), typed);
+        QCOMPARE(edit.description()->text(), shown);
     }
 
     void stWindowOffersTheLoadedNotes()
