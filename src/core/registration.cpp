@@ -29,6 +29,7 @@ void registerCore(Registry &registry)
     registerStartupChecks(registry);
     registerTableRules(registry);
     registerSectionCommands(registry);
+    registerCodeListCommands(registry);
     registerF24Schema(registry);
     registerF24Commands(registry);
     registerTelematic(registry);

@@ -32,6 +32,7 @@ void registerCatalogue(Registry &registry);        // catalogue/catalogue.cpp
 void registerStartupChecks(Registry &registry);    // checks/startupchecks.cpp
 void registerTableRules(Registry &registry);       // checks/tablerules.cpp
 void registerSectionCommands(Registry &registry);  // sections/transfer.cpp
+void registerCodeListCommands(Registry &registry); // codelists/commands.cpp
 void registerF24Schema(Registry &registry);        // imports/f24/payrollschema.cpp
 void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp

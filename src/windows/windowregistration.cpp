@@ -20,6 +20,7 @@ void registerWindows(WindowRegistry &registry)
     registerImportWindows(registry);
     registerFileWizard(registry);
     registerPrintWindows(registry);
+    registerTableWindows(registry);
 }
 
 } // namespace jex

@@ -21,6 +21,7 @@ void registerEntryWindows(WindowRegistry &registry);  // entry/sectionwindows.cp
 void registerImportWindows(WindowRegistry &registry); // importwindows/f24window.cpp
 void registerFileWizard(WindowRegistry &registry);    // filewizard/registration.cpp
 void registerPrintWindows(WindowRegistry &registry);  // printwindows/registration.cpp
+void registerTableWindows(WindowRegistry &registry);  // tables/codelistwindow.cpp
 
 // The window subsystems above, in that order; a second call does nothing.
 void registerWindows(WindowRegistry &registry);

@@ -2,6 +2,8 @@
 
 #include "dataset/dataset.h"
 #include "base/numformat.h"
+#include "codelists/codecheck.h"
+#include "codelists/codelists.h"
 
 #include <QHash>
 
@@ -233,6 +235,7 @@ bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, i
             h.insert(p.first, p.second);
         return h;
     }();
+    const CodeLists lists = CodeLists::installation();
     bool ok = true;
     for (int i = 0; i <= last && i < dataSets.size(); ++i) {
         const ClientDataSet *ds = dataSets[i];
@@ -253,6 +256,11 @@ bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, i
                     ok = false;
                 }
             }
+        }
+        const QStringList codes = unknownCodeFindings(*ds, lists);
+        if (!codes.isEmpty()) {
+            lines << codes;
+            ok = false;
         }
     }
     return ok;

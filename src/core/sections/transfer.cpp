@@ -43,11 +43,26 @@ QHash<QString, QList<SectionLoadHooks::Warnings>> &warnings()
     static QHash<QString, QList<SectionLoadHooks::Warnings>> h;
     return h;
 }
+QList<SectionLoadHooks::RowWarnings> &rowWarnings()
+{
+    static QList<SectionLoadHooks::RowWarnings> l;
+    return l;
+}
 } // namespace
 
 void SectionLoadHooks::addRowCheck(const QString &table, const RowCheck &check)
 {
     checks()[table.toUpper()].append(check);
+}
+
+void SectionLoadHooks::addRowWarnings(const RowWarnings &w) { rowWarnings().append(w); }
+
+QStringList SectionLoadHooks::runRowWarnings(const ClientDataSet &ds)
+{
+    QStringList out;
+    for (const RowWarnings &w : rowWarnings())
+        out << w(ds);
+    return out;
 }
 
 void SectionLoadHooks::addWarnings(const QString &table, const Warnings &w)
@@ -720,6 +735,8 @@ SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, C
         }
         ds.post();
         names.fromFile(r.place);
+        for (const QString &w : SectionLoadHooks::runRowWarnings(ds))
+            result.warnings << QStringLiteral("%1, %2").arg(r.place, w);
         ++result.rows;
     }
     return result;
@@ -757,7 +774,7 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
         SectionLoadResult result = fillSection(service, table, ds, ready, replace, names);
         checkOneRow(table, ds, names, replace);
         checkRows(table, ds, names);
-        result.warnings = SectionLoadHooks::runWarnings(table.name, ds);
+        result.warnings << SectionLoadHooks::runWarnings(table.name, ds);
         service.SaveCds(ds, table.name);
         if (own)
             conn.commit();

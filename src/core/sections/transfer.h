@@ -34,6 +34,11 @@ public:
     static void addWarnings(const QString &table, const Warnings &warnings);
     // The first fault of the current row, or an empty one.
     static Fault checkRow(const QString &table, const ClientDataSet &ds);
+    // Warnings about one loaded row of any table (by its columns), given the
+    // row as the current record; the load puts the file's line before each.
+    using RowWarnings = std::function<QStringList(const ClientDataSet &)>;
+    static void addRowWarnings(const RowWarnings &warnings);
+    static QStringList runRowWarnings(const ClientDataSet &ds);
     static QStringList runWarnings(const QString &table, ClientDataSet &ds);
 };
 

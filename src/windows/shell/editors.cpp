@@ -7,10 +7,12 @@
 #include "base/messages.h"
 #include "base/numformat.h"
 #include "base/paths.h"
+#include "codelists/codelists.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QRadioButton>
 #include <QToolButton>
 
@@ -210,7 +212,7 @@ DBRadioGroup::DBRadioGroup(ClientDataSet *ds, const QString &fieldName, const QS
 
 DBCodeEdit::DBCodeEdit(ClientDataSet *ds, const QString &fieldName, const QString &codeList, QWidget *parent)
     : QWidget(parent), m_edit(new DBEdit(ds, fieldName, this)), m_button(new QToolButton(this)),
-      m_codeList(codeList)
+      m_description(new QLabel(this)), m_codeList(codeList)
 {
     setObjectName(QStringLiteral("ce") + fieldName);
     auto *lay = new QHBoxLayout(this);
@@ -220,8 +222,30 @@ DBCodeEdit::DBCodeEdit(ClientDataSet *ds, const QString &fieldName, const QStrin
     m_button->setText(QStringLiteral("..."));
     m_button->setFocusPolicy(Qt::NoFocus);
     lay->addWidget(m_button);
+    m_description->setObjectName(QStringLiteral("la") + fieldName);
+    // The description takes the room left and never widens the form.
+    m_description->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lay->addSpacing(4);
+    lay->addWidget(m_description, 2);
     connect(m_button, &QToolButton::clicked, this, &DBCodeEdit::search);
+    connect(m_edit, &QLineEdit::textChanged, this, &DBCodeEdit::showDescription);
     m_edit->installEventFilter(this);
+    showDescription();
+}
+
+void DBCodeEdit::showDescription()
+{
+    QString text;
+    // The extinct agents are rows of the return, not a code list.
+    if (!m_store && !m_codeList.startsWith(u'@') && !m_codeList.isEmpty()) {
+        const Field *f = m_edit->binding()->field();
+        const QString code = m_edit->text().trimmed();
+        // Integer code columns hold 0 until a code is chosen.
+        if (!(f && f->isNumeric() && code == u"0"))
+            text = codeDescriptionText(CodeLists::installation(), m_codeList, code);
+    }
+    m_description->setText(text);
+    m_description->setToolTip(text);
 }
 
 bool DBCodeEdit::eventFilter(QObject *o, QEvent *e)
@@ -239,7 +263,13 @@ void DBCodeEdit::search()
     if (!f)
         return;
     try {
-        const QString source = m_store ? m_codeList : Paths::tableFile(m_codeList);
+        QString source = m_codeList;
+        if (!m_store) {
+            // The user's completed list when there is one, else the delivered one.
+            source = CodeLists::installation().filePath(m_codeList);
+            if (source.isEmpty())
+                source = Paths::tableFile(m_codeList);
+        }
         TfmQmrRicerca::instance()->SearchForField(*f, source, m_store);
     } catch (const EAbort &) {
     } catch (const std::exception &e) {

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QLabel;
 class QToolButton;
 class QButtonGroup;
 
@@ -87,14 +88,18 @@ public:
     DBCodeEdit(ClientDataSet *ds, const QString &fieldName, const QString &codeList, QWidget *parent = nullptr);
     DBEdit *edit() const { return m_edit; }
     QToolButton *button() const { return m_button; }
+    // The description of the code typed, from its list ("14 — ...").
+    QLabel *description() const { return m_description; }
     QString codeList() const { return m_codeList; }
-    void setSectionStore(SectionStore *store) { m_store = store; }
+    void setSectionStore(SectionStore *store) { m_store = store; showDescription(); }
     void search();
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;
 private:
+    void showDescription();
     DBEdit *m_edit;
     QToolButton *m_button;
+    QLabel *m_description;
     QString m_codeList;
     SectionStore *m_store = nullptr;
 };

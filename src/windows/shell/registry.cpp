@@ -108,6 +108,7 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     form("xafSs", "xpgProspet", 100, "Prospetto SS", "TfmJexProspSS", false, false);
     form("xafFile", "xpgFile", 10, "File Telematico", "TfmJexFile", true, true, none);
     form("xafSosEstinto", "xpgTabelle", 10, "Sostituto Estinto", "TfmJexSosEst", false, true);
+    form("xafTabelleCodici", "xpgTabelle", 20, "Tabelle codici", "TfmJexTabelleCodici", true, true);
     form("xafStpFront", "xpgStampe", 1, "Frontespizio", "TfmJexPdfFront", true, true, noWin);
     form("axfDI", "xpgStampe", 4, "Prospetto DI", "TfmJexPdfDI", true, true, noWin);
     form("axfST", "xpgStampe", 5, "Prospetto ST", "TfmJexPdfST", true, true, noWin);

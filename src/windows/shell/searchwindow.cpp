@@ -4,6 +4,8 @@
 #include "sections/sectionstore.h"
 
 #include "base/errors.h"
+#include "base/messages.h"
+#include "codelists/codelists.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -158,6 +160,14 @@ QVariant TfmQmrRicerca::SearchValue(const QString &source, Field *field, Section
     cdsSearch.setIndexFieldNames(QString());
     cdsSearch.clearFields();
     loadSource(source, store);
+    if (!store && cdsSearch.isEmpty()) {
+        // A list not delivered yet: say how to complete it rather than show
+        // an empty grid; the code can still be typed by hand.
+        m_lookupField = nullptr;
+        cdsSearch.close();
+        messages().information(emptyCodeListText(source), windowTitle());
+        return {};
+    }
     const int result = execHook ? execHook(*this) : exec();
     m_lookupField = nullptr;
     if (result != QDialog::Accepted || cdsSearch.isEmpty())

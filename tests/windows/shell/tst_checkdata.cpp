@@ -113,6 +113,12 @@ void TstCheckData::rules_data()
         << QStringList{M + "Codice fiscale coniuge\r\n" + M + "Nr. Mesi a carico coniuge\r\n - Dati incongruenti: Altro figlio e altro familiare ambedue abilitati"};
     QTest::newRow("dependants: long form first") << QVariantMap{{"LCFC7RELPARCON", "1"}, {"SCFC7CODFISCON", "X"}}
         << QStringList{"SCFC7MESICARCON"} << QStringList{M + "Nr. Mesi a carico"};
+    // Codes against the installation's lists: TCOA_CODCARICA holds 1-15,
+    // TNOT_NOTE is delivered empty.
+    QTest::newRow("code outside its list") << QVariantMap{{"SCARCODICE", "16"}} << QStringList{}
+        << QStringList{" - Codice non presente nella tabella TCOA_CODCARICA: SCARCODICE = 16"};
+    QTest::newRow("code in its list") << QVariantMap{{"SCARCODICE", "15"}} << QStringList{} << QStringList{};
+    QTest::newRow("empty list checks nothing") << QVariantMap{{"SNOTCODICE", "ZZ"}} << QStringList{} << QStringList{};
 }
 
 void TstCheckData::rules()
