@@ -3,6 +3,7 @@
 // when an option, a file or a write is wrong.
 
 #include "fullfs.h"
+#include "program.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,20 +15,8 @@
 using namespace jex::test;
 
 namespace {
-
-struct Run
-{
-    int rc = -1;
-    QString out;
-    QString err;
-};
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+using Run = ProgramRun;
+QByteArray contents(const QString &path) { return fileContents(path); }
 } // namespace
 
 class TstCli : public QObject
@@ -37,24 +26,13 @@ class TstCli : public QObject
     QTemporaryDir m_tmp;
     QString m_db;
 
-    QString program() const { return qEnvironmentVariable("JEX770_BUILD_DIR") + QStringLiteral("/dist/bin/jex770"); }
+    QString program() const { return programPath(); }
 
     Run run(const QStringList &args, const QString &database = {}) const
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("JEX770_DATABASE"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        QStringList all{QStringLiteral("--database"), QStringLiteral("sqlite:") + (database.isEmpty() ? m_db : database)};
-        p.start(program(), all + args);
-        Run r;
-        if (!p.waitForFinished(300000))
-            return r;
-        r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runProgram(QStringList{QStringLiteral("--database"),
+                                      QStringLiteral("sqlite:") + (database.isEmpty() ? m_db : database)}
+                          + args);
     }
 
     QString tmp(const QString &name) const { return m_tmp.filePath(name); }

@@ -3,6 +3,8 @@
 // a loaded list is in force for the next run and for "load", a bad file
 // leaves the list as it was, and the delivered file is never written.
 
+#include "program.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,21 +12,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace jex::test;
+
 namespace {
-
-struct Run
-{
-    int rc = -1;
-    QString out;
-    QString err;
-};
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+using Run = ProgramRun;
+QByteArray contents(const QString &path) { return fileContents(path); }
 } // namespace
 
 class TstCodeListCli : public QObject
@@ -39,23 +31,9 @@ class TstCodeListCli : public QObject
 
     Run run(const QStringList &args) const
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("JEX770_DATABASE"));
-        env.remove(QStringLiteral("JEX770_MAIN_DIR"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(dist() + QStringLiteral("/bin/jex770"),
-                QStringList{QStringLiteral("--main-dir"), m_inst, QStringLiteral("--database"),
-                            QStringLiteral("sqlite:") + tmp(QStringLiteral("dich.sqlite"))}
-                    + args);
-        Run r;
-        if (!p.waitForFinished(300000))
-            return r;
-        r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runProgram(QStringList{QStringLiteral("--main-dir"), m_inst, QStringLiteral("--database"),
+                                      QStringLiteral("sqlite:") + tmp(QStringLiteral("dich.sqlite"))}
+                          + args);
     }
 
     QString file(const QString &name, const QByteArray &bytes) const

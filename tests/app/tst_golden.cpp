@@ -3,6 +3,7 @@
 // tests/data/golden. A change of layout, formatting or print that alters them
 // shows here; when the change is meant, record the new output there.
 
+#include "program.h"
 #include "testdb.h"
 
 #include <QDir>
@@ -13,11 +14,6 @@
 
 namespace {
 
-QString program()
-{
-    return qEnvironmentVariable("JEX770_BUILD_DIR") + QStringLiteral("/dist/bin/jex770");
-}
-
 QString golden(const QString &name)
 {
     return qEnvironmentVariable("JEX770_SOURCE_DIR") + QStringLiteral("/tests/data/golden/") + name;
@@ -25,8 +21,7 @@ QString golden(const QString &name)
 
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return jex::test::fileContents(path);
 }
 
 } // namespace
@@ -38,14 +33,10 @@ class TstGolden : public QObject
     // Runs jex770 on the database; fails the test with its messages when it fails.
     bool run(const QString &url, const QStringList &args)
     {
-        QProcess p;
-        p.start(program(), QStringList{QStringLiteral("--database"), url} + args);
-        if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            qWarning("jex770 %s: %s%s", qPrintable(args.join(u' ')), p.readAllStandardOutput().constData(),
-                     p.readAllStandardError().constData());
-            return false;
-        }
-        return true;
+        const jex::test::ProgramRun r = jex::test::runProgram(QStringList{QStringLiteral("--database"), url} + args);
+        if (r.rc != 0)
+            qWarning("jex770 %s: %s%s", qPrintable(args.join(u' ')), qPrintable(r.out), qPrintable(r.err));
+        return r.rc == 0;
     }
 
 private Q_SLOTS:
