@@ -1,8 +1,10 @@
 #include "codelists/codelistfile.h"
+#include "base/outputfile.h"
 
 #include "base/errors.h"
 #include "base/numformat.h"
 
+#include <cerrno>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -217,8 +219,9 @@ QString readCodeListText(const QByteArray &bytes, const QString &fileName, const
 QString readCodeListFile(const QString &path, const CodeListReadOptions &options, ClientDataSet &ds)
 {
     QFile f(path);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly))
-        throw EQxError(QStringLiteral("Impossibile aprire %1: %2").arg(path, f.errorString()));
+        throw EQxError(QStringLiteral("Impossibile aprire %1: %2").arg(path, errno == ENOENT ? QStringLiteral("il file non esiste") : systemErrorText(errno)));
     return readCodeListText(f.readAll(), QFileInfo(path).fileName(), options, ds);
 }
 

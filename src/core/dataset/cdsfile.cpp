@@ -13,6 +13,7 @@
 #include "filterexpr.h"
 #include "base/numformat.h"
 
+#include <cerrno>
 #include <algorithm>
 
 #include <QBuffer>
@@ -339,8 +340,9 @@ void ClientDataSet::saveToFile(const QString &path) const
 void ClientDataSet::loadFromFile(const QString &path)
 {
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        throw EQxError(QStringLiteral("Impossibile aprire il file %1: %2").arg(path, file.errorString()));
+        throw EQxError(QStringLiteral("Impossibile aprire il file %1: %2").arg(path, errno == ENOENT ? QStringLiteral("il file non esiste") : systemErrorText(errno)));
     loadFromBytes(file.readAll(), path);
 }
 
