@@ -176,6 +176,21 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(QStringLiteral("/dev/stdout")).isSymLink());
     }
 
+    void telematicDemoOnlyOnTheDemoSchool()
+    {
+        // On a return that is not the demo school's the demo rows would mix
+        // with the school's own: refused, nothing written.
+        const QString other = tmp(QStringLiteral("altra.sqlite"));
+        QCOMPARE(run({QStringLiteral("init")}, other).rc, 0);
+        const Run refused = run({QStringLiteral("telematic-demo")}, other);
+        QCOMPARE(refused.rc, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("non contiene la scuola dimostrativa")), qPrintable(refused.err));
+        const Run sx = run({QStringLiteral("show"), QStringLiteral("TPSX_PROSPETTOSX")}, other);
+        QCOMPARE(sx.rc, 0);
+        QCOMPARE(sx.out.count(u'\n'), 1); // the header only
+        QCOMPARE(run({QStringLiteral("telematic-demo")}).rc, 0);
+    }
+
     void exportIntoAFolderThatCannotBeMade()
     {
         QFile blocker(tmp(QStringLiteral("blocco")));

@@ -114,4 +114,11 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
     return out;
 }
 
+bool holdsDemoSchool(TQxSQLConnection &conn)
+{
+    DemoSchool seat;
+    generate(seat, 0, catalogueFactory());
+    return returnContents(conn, seat.seat.codFis).demoSchool;
+}
+
 } // namespace jex::demo

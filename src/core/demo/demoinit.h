@@ -37,4 +37,7 @@ struct DemoInit
 // force, what is there is deleted first.
 DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool &school);
 
+// Whether the database's payroll seat is the demo school's.
+bool holdsDemoSchool(TQxSQLConnection &conn);
+
 } // namespace jex::demo

@@ -9,6 +9,8 @@
 #include "telematic/returndata.h"
 #include "telematic/generation.h"
 #include "telematic/job.h"
+#include "demo/demoinit.h"
+#include "base/appcontext.h"
 #include "base/outputfile.h"
 
 #include <QDir>
@@ -114,6 +116,13 @@ void registerTelematic(Registry &registry)
     demo.description = QStringLiteral("Aggiunge alla scuola dimostrativa i prospetti SX, SY, DI e un sostituto estinto");
     demo.maxPositional = 0;
     demo.run = [](const CommandArgs &) {
+        // Merged into a real return the demo's rows could not be told from
+        // the school's own.
+        if (!demo::holdsDemoSchool(AppContext::instance().connection().xqoMain)) {
+            info(QStringLiteral("Il database non contiene la scuola dimostrativa: i dati dimostrativi non sono "
+                                "stati aggiunti e nulla è cambiato."));
+            return 1;
+        }
         TQmrDBCds service;
         seedTelematicDemo(service);
         out() << "Dati dimostrativi del file telematico aggiunti" << Qt::endl;
