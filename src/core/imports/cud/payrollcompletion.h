@@ -1,0 +1,68 @@
+#pragma once
+
+// What the certification import takes from the payroll archive, or reworks
+// after the certifications have been copied: the tax-assistance (730)
+// amounts, the additional taxes withheld, the cap on deductions, the split
+// of separately taxed arrears by year and the dependants declared for
+// deductions. The named statements QRY_IMP_CF, QRY_JEX_730,
+// QRY_REPA_ACOM_CALC, QRY_JEX_TS and QRY_JEX_ADET read the payroll archive
+// on the run's connection.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace jex {
+
+class ClientDataSet;
+class ImportReport;
+class SectionStore;
+class TQxSQLConnection;
+
+struct CompletionContext
+{
+    SectionStore *store = nullptr;        // the return's sections
+    TQxSQLConnection *conn = nullptr;     // the payroll archive
+    int yearId = 0;                       // financial-year context id (2024 -> 55)
+    ImportReport *report = nullptr;
+    std::function<void(const QString &)> phase; // caption of the running phase
+};
+
+// Payroll position of a person: QRY_IMP_CF's first row (0 when none).
+struct PayrollPosition
+{
+    int acomId = 0; // IACOMID
+    int qarId = 0;  // IQARID
+    int tnoId = 0;  // ITNOID
+};
+
+class PayrollCompletion
+{
+public:
+    explicit PayrollCompletion(CompletionContext context) : m_ctx(std::move(context)) {}
+
+    PayrollPosition position(const QString &codFis);
+
+    // Step 3 of the per-person sequence: the 730 amounts on the current
+    // TDIP7_ANAGRFISCALI record of `anagrafica` (edited and posted there;
+    // the caller saves). Problems are shown as the import's messages.
+    void importFiscalAssistance(ClientDataSet &anagrafica, const QString &codFis,
+                                const QString &surname, const QString &name);
+
+    // The four steps after all persons, over the run's selection; each opens
+    // and saves the sections it changes.
+    void additionalTaxes(const QStringList &codFis);
+    void checkDeductions(const QStringList &codFis);
+    void splitSeparateTaxation(const QStringList &codFis);
+    void importDependants(const QStringList &codFis);
+
+private:
+    CompletionContext m_ctx;
+};
+
+// The cap on deductions on the current TDIP7_ANAGRFISCALI record: puts it
+// into edit state when a column changes (true) and does not post.
+bool CheckDeductions(ClientDataSet &anagrafica);
+
+} // namespace jex
