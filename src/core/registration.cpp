@@ -31,6 +31,7 @@ void registerCore(Registry &registry)
     registerSectionCommands(registry);
     registerCodeListCommands(registry);
     registerF24Schema(registry);
+    registerPayrollArchiveSchema(registry);
     registerF24Commands(registry);
     registerTelematic(registry);
     registerPrinting(registry);

@@ -34,6 +34,7 @@ void registerTableRules(Registry &registry);       // checks/tablerules.cpp
 void registerSectionCommands(Registry &registry);  // sections/transfer.cpp
 void registerCodeListCommands(Registry &registry); // codelists/commands.cpp
 void registerF24Schema(Registry &registry);        // imports/f24/payrollschema.cpp
+void registerPayrollArchiveSchema(Registry &registry); // imports/cud/payrollarchive.cpp
 void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp

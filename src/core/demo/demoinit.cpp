@@ -7,6 +7,7 @@
 #include "database/structureservice.h"
 #include "database/sqlconnection.h"
 #include "demo/f24payments.h"
+#include "demo/payrollarchivedemo.h"
 #include "telematic/returndata.h"
 
 #include <QSqlQuery>
@@ -98,6 +99,7 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
             // fill (SX, SY, DI, an extinct agent) and the recipients'
             // records, so that every function of the program has data.
             seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
+            seedPayrollArchiveDemo(conn, school);
             TQmrDBCds jexService(kDemoYear, QStringLiteral("jex"), 0);
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);

@@ -1,17 +1,177 @@
 #include "imports/cud/payrollcompletion.h"
 
-#include "base/errors.h"
+#include "imports/cud/completionsupport.h"
+#include "imports/cud/importreport.h"
 
-// Placeholder bodies until the payroll completion lands on this branch.
+#include "base/errors.h"
+#include "base/messages.h"
+#include "base/money.h"
+#include "database/namedsql.h"
+#include "database/sqlconnection.h"
+#include "dataset/dataset.h"
+#include "sections/sectionstore.h"
+
+#include <QSqlQuery>
 
 namespace jex {
 
-PayrollPosition PayrollCompletion::position(const QString &) { return {}; }
-void PayrollCompletion::importFiscalAssistance(ClientDataSet &, const QString &, const QString &, const QString &) {}
-void PayrollCompletion::additionalTaxes(const QStringList &) {}
-void PayrollCompletion::checkDeductions(const QStringList &) {}
-void PayrollCompletion::splitSeparateTaxation(const QStringList &) {}
-void PayrollCompletion::importDependants(const QStringList &) {}
-bool CheckDeductions(ClientDataSet &) { return false; }
+// ---------------------------------------------------------------- support
+
+QVector<QSqlRecord> archiveRows(TQxSQLConnection &conn, const QString &name, const QVariantMap &params)
+{
+    NamedQuery q;
+    TQmrQueryText::instance().SetQuerySQL(name, q, 0, QStringLiteral("EXECUTE"));
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        q.setParam(it.key(), it.value());
+    QVector<QSqlRecord> rows;
+    try {
+        QSqlQuery r = runNamed(conn, q);
+        while (r.next())
+            rows.append(r.record());
+    } catch (const EQxError &e) {
+        throw EQxError(e.message() + QStringLiteral("\r\nUltima operazione DB: ") + name.toUpper());
+    }
+    return rows;
+}
+
+qint64 moneyOf(const QSqlRecord &row, const char *column)
+{
+    const QVariant v = row.value(QString::fromLatin1(column));
+    return v.isNull() ? 0 : TQmrCalcola::fromDouble(v.toDouble());
+}
+
+int intOf(const QSqlRecord &row, const char *column)
+{
+    return row.value(QString::fromLatin1(column)).toInt();
+}
+
+QString textOf(const QSqlRecord &row, const char *column)
+{
+    return row.value(QString::fromLatin1(column)).toString().trimmed();
+}
+
+Field *fieldOf(ClientDataSet &ds, const char *field)
+{
+    return ds.fieldByName(QString::fromLatin1(field));
+}
+
+qint64 money(ClientDataSet &ds, const char *field) { return fieldOf(ds, field)->asMoney(); }
+void setMoney(ClientDataSet &ds, const char *field, qint64 amount) { fieldOf(ds, field)->setAsMoney(amount); }
+QString text(ClientDataSet &ds, const char *field) { return fieldOf(ds, field)->asString().trimmed(); }
+
+PersonName personOf(ClientDataSet &anagrafica)
+{
+    return {text(anagrafica, "SDIP7COGNOME"), text(anagrafica, "SDIP7NOME")};
+}
+
+void forEachEmployee(ClientDataSet &anagrafica, const QStringList &codFis, const QString &caption,
+                     const std::function<void(const QString &)> &step)
+{
+    const auto total = int(codFis.size());
+    for (int i = 0; i < total; ++i) {
+        messages().progress(caption, i, total);
+        if (anagrafica.locate(QStringLiteral("SDIP7CODFIS"), codFis.at(i)))
+            step(codFis.at(i));
+    }
+    messages().progress(caption, total, total);
+}
+
+// ---------------------------------------------------------------- steps
+
+PayrollPosition PayrollCompletion::position(const QString &codFis)
+{
+    const QVector<QSqlRecord> rows = archiveRows(*m_ctx.conn, QStringLiteral("QRY_IMP_CF"),
+                                                 {{QStringLiteral("SANACODFISCALE"), codFis},
+                                                  {QStringLiteral("IANFID"), m_ctx.yearId}});
+    if (rows.isEmpty())
+        return {};
+    const QSqlRecord &r = rows.first();
+    return {intOf(r, "IACOMID"), intOf(r, "IQARID"), intOf(r, "ITNOID")};
+}
+
+void PayrollCompletion::showPhase(const QString &caption)
+{
+    if (m_ctx.phase)
+        m_ctx.phase(caption);
+}
+
+void PayrollCompletion::additionalTaxes(const QStringList &codFis)
+{
+    const QString caption = QStringLiteral("Importi addizionali IRPEF trattenuti ...");
+    showPhase(caption);
+    ClientDataSet dip;
+    m_ctx.store->openCds(kAnagrafica, dip);
+    forEachEmployee(dip, codFis, caption, [&](const QString &) {
+        const qint64 reg = money(dip, "FFIS7ADDREGIRPEF");
+        const qint64 com = money(dip, "FFIS7ADDCOMSA");
+        if (reg <= 0 && com <= 0)
+            return;
+        const PersonName who = personOf(dip);
+        try {
+            dip.edit();
+            setMoney(dip, "FFIS7ADDREGRPCESS", reg);
+            setMoney(dip, "FFIS7ADDCOMRPCESS", com - money(dip, "FFIS7ADDCOMACC"));
+            dip.post();
+            m_ctx.store->saveCds(kAnagrafica, dip);
+        } catch (const std::exception &e) {
+            if (dip.isEditing())
+                dip.cancel();
+            dip.cancelUpdates();
+            messages().information(withError(
+                QStringLiteral("Impossibile riportare gli importi delle addizionali IRPEF trattenuti : ")
+                    + who.display(),
+                errorText(e)));
+        }
+    });
+}
+
+bool CheckDeductions(ClientDataSet &anagrafica)
+{
+    const qint64 total = money(anagrafica, "FFIS7TOTDETR");
+    if (total <= 0 || money(anagrafica, "FFIS7IMPOLORDA") <= total)
+        return false;
+    bool changed = false;
+    qint64 remainder = total;
+    for (const char *column : {"FFIS7DEDUZFAM", "FFIS7DETLAVDIPPEN", "FFIS7DETRONERI", "FFIS7DETCANLOC"}) {
+        const qint64 value = money(anagrafica, column);
+        if (value == 0)
+            continue;
+        if (value <= remainder) {
+            remainder -= value;
+            continue;
+        }
+        if (!anagrafica.isEditing())
+            anagrafica.edit();
+        setMoney(anagrafica, column, remainder);
+        remainder = 0;
+        changed = true;
+    }
+    return changed;
+}
+
+void PayrollCompletion::checkDeductions(const QStringList &codFis)
+{
+    const QString caption = QStringLiteral("Controllo delle detrazioni ...");
+    showPhase(caption);
+    ClientDataSet dip;
+    m_ctx.store->openCds(kAnagrafica, dip);
+    forEachEmployee(dip, codFis, caption, [&](const QString &) {
+        const PersonName who = personOf(dip);
+        try {
+            if (!CheckDeductions(dip))
+                return;
+            dip.post();
+            m_ctx.store->saveCds(kAnagrafica, dip);
+            m_ctx.report->setPerson(who.surname, who.name);
+            m_ctx.report->addMessage(QStringLiteral("Detrazioni ricalcolate"));
+        } catch (const std::exception &e) {
+            if (dip.isEditing())
+                dip.cancel();
+            dip.cancelUpdates();
+            m_ctx.report->setPerson(who.surname, who.name);
+            m_ctx.report->addMessage(QStringLiteral("Detrazioni non ricalcolate: ") + errorText(e));
+        }
+    });
+}
 
 } // namespace jex

@@ -58,6 +58,7 @@ public:
     void importDependants(const QStringList &codFis);
 
 private:
+    void showPhase(const QString &caption);
     CompletionContext m_ctx;
 };
 

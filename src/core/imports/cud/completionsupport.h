@@ -1,0 +1,52 @@
+#pragma once
+
+// What the completion steps share: reading a named statement of the payroll
+// archive into memory, money of a result column, and the walk over the
+// selected persons that have an employee record.
+
+#include "imports/cud/payrollcompletion.h"
+
+#include <QSqlRecord>
+#include <QVariantMap>
+#include <QVector>
+
+namespace jex {
+
+class Field;
+
+// Runs a named statement on the archive and keeps its rows (the queries are
+// forward-only). A failure names the statement.
+QVector<QSqlRecord> archiveRows(TQxSQLConnection &conn, const QString &name, const QVariantMap &params);
+
+// An amount of a result row in ten-thousandths; null reads as 0.
+qint64 moneyOf(const QSqlRecord &row, const char *column);
+int intOf(const QSqlRecord &row, const char *column);
+QString textOf(const QSqlRecord &row, const char *column);
+
+qint64 money(ClientDataSet &ds, const char *field);
+void setMoney(ClientDataSet &ds, const char *field, qint64 amount);
+QString text(ClientDataSet &ds, const char *field);
+Field *fieldOf(ClientDataSet &ds, const char *field);
+
+// "Surname Name" of a message, from the current employee record.
+struct PersonName
+{
+    QString surname, name;
+    QString display() const { return surname + QLatin1Char(' ') + name; }
+};
+PersonName personOf(ClientDataSet &anagrafica);
+
+// Two CR LF between a message and the error it reports.
+inline QString withError(const QString &message, const QString &error)
+{
+    return message + QStringLiteral("\r\n\r\n") + error;
+}
+
+// Calls `step` for each code of the selection that has a record in the
+// employee dataset, with that record current; progress names the phase.
+void forEachEmployee(ClientDataSet &anagrafica, const QStringList &codFis, const QString &caption,
+                     const std::function<void(const QString &codFis)> &step);
+
+inline const QString kAnagrafica = QStringLiteral("TDIP7_ANAGRFISCALI");
+
+} // namespace jex

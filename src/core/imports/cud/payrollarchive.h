@@ -1,0 +1,66 @@
+#pragma once
+
+// Writing into the payroll archive that the completion steps read: what the
+// payroll module does when it pays, and what the demo school and the tests
+// do to have an archive. Each call inserts one row and returns its key.
+
+#include <QDate>
+#include <QString>
+
+namespace jex {
+
+class TQxSQLConnection;
+
+struct ArchivePerson
+{
+    QString codFis, cognome, nome, sesso, comuneNascita, provNascita;
+    QDate nascita;
+    QString indirizzo, cap, comune, prov, codComune;
+};
+
+struct ArchiveDeductions
+{
+    bool spouse = false;
+    QString spouseCodFis;
+    int children = 0;
+    int others = 0;
+    QString otherCodFis1, otherCodFis2;
+    double othersPercent = 0;
+};
+
+struct ArchiveChildPeriod
+{
+    int ordine = 1;
+    QString codFis;
+    int fromMonth = 1, toMonth = 12;
+    int monthsUnder3 = 0;
+    double percent = 0;
+    bool handicap = false;
+    bool fullCustody = false;
+};
+
+class PayrollArchiveWriter
+{
+public:
+    explicit PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn) {}
+
+    qint64 person(const ArchivePerson &p);
+    // A position of the financial year `anfId`; `region` the surtax region code.
+    qint64 position(qint64 anaId, int anfId, int qarId, int tnoId, int region, const QDate &from = {},
+                    const QDate &to = {});
+    qint64 item(qint64 acomId, int month, int code, int group, double gross);
+    // Separately taxed arrears paid in `anfId` (IRPEF code 12 unless told).
+    qint64 arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
+                   double imponibileAp = 0, double aliquota = 0, int irpefCode = 12);
+    qint64 deductions(qint64 anaId, int anfId, const ArchiveDeductions &d);
+    qint64 childPeriod(qint64 adetId, const ArchiveChildPeriod &c);
+
+    // Removes a person and everything of theirs from the archive.
+    void removePerson(const QString &codFis);
+
+private:
+    qint64 insert(const QString &sql, const QVariantMap &values);
+    TQxSQLConnection &m_conn;
+};
+
+} // namespace jex
