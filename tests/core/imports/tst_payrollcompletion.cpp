@@ -9,6 +9,8 @@
 #include "base/paths.h"
 #include "database/namedsql.h"
 #include "database/sqlconnection.h"
+#include "demo/demoschool.h"
+#include "demo/payrollarchivedemo.h"
 #include "imports/cud/importreport.h"
 #include "imports/cud/payrollarchive.h"
 #include "imports/cud/payrollcompletion.h"
@@ -613,6 +615,42 @@ private Q_SLOTS:
         QVERIFY2(msgs[0].startsWith(QStringLiteral("Impossibile importare i dati dei familiari a carico.\r\n"
                                                    "Errore non previsto:\r\n")),
                  qPrintable(msgs[0]));
+    }
+
+    // The demo school's archive: what each step needs is there for people of
+    // its certifications, and seeding twice replaces rather than adds.
+    void demoArchive_data() { TestDatabase::addDatabaseRows(); }
+    void demoArchive()
+    {
+        FIXTURE(f);
+        demo::DemoSchool school;
+        demo::generate(school, 40, demo::catalogueFactory());
+        demo::seedPayrollArchiveDemo(f.a.conn, school);
+        demo::seedPayrollArchiveDemo(f.a.conn, school);
+        auto count = [&](const QString &sql) { return f.a.conn.scalar(sql).toInt(); };
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM TANA_ANAGRAFICA")), 1 + 42); // the fixture's person too
+        // 730 items of declarant and spouse, and the surtax balance rows.
+        QVERIFY(count(QStringLiteral("SELECT COUNT(DISTINCT IACOMID) FROM TVACR_VOCIMENSILI WHERE ICOMRID IN (10026, 10039) "
+                                     "GROUP BY ICOMRGRUPPO")) > 0);
+        QVERIFY(count(QStringLiteral("SELECT COUNT(*) FROM TVACR_VOCIMENSILI WHERE ICOMRID IN (10033, 10046)")) > 0);
+        // Arrears of 2022 and 2023 for one person.
+        QVERIFY(count(QStringLiteral("SELECT COUNT(*) FROM (SELECT IANAID FROM TSTS_STORICOTASSSEP GROUP BY IANAID "
+                                     "HAVING MIN(ANNO) = 2022 AND MAX(ANNO) = 2023) x")) > 0);
+        // A child with two periods.
+        QVERIFY(count(QStringLiteral("SELECT COUNT(*) FROM (SELECT IADETID FROM TADEF_FIGLI GROUP BY IADETID, SADEFCODFISC "
+                                     "HAVING COUNT(*) = 2) x")) > 0);
+        // Everyone in the archive is a person of the certifications.
+        ClientDataSet &cud = school.table(QStringLiteral("TCUD_DATICUD"));
+        for (cud.first(); !cud.eof(); cud.next())
+            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = '%1'")
+                               .arg(cud.fieldByName(QStringLiteral("SCUDCODFIS"))->asString())),
+                     1);
+
+        // The steps read it: the split of the person with two years.
+        const QString twoYears = f.a.conn.scalar(QStringLiteral(
+            "SELECT MIN(n.SANACODFISCALE) FROM TANA_ANAGRAFICA n INNER JOIN TSTS_STORICOTASSSEP s ON s.IANAID = n.IANAID "
+            "WHERE s.ANNO = 2023")).toString();
+        QVERIFY(!twoYears.isEmpty());
     }
 };
 
