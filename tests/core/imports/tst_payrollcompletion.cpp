@@ -112,6 +112,15 @@ struct Fixture
     }
     std::unique_ptr<ClientDataSet> section(const QString &name) { return store.load(name); }
 
+    // Deduction settings of the year with a dependent spouse.
+    void spouseInPayroll()
+    {
+        ArchiveDeductions d;
+        d.spouse = true;
+        d.spouseCodFis = QStringLiteral("BNCLRA75D45G478N");
+        writer.deductions(ana, kYear, d);
+    }
+
     // The report's messages, without their leading "-  ".
     QStringList messages() const
     {
@@ -577,10 +586,7 @@ private Q_SLOTS:
     void dependantsFromTheCertificationWin()
     {
         FIXTURE(f);
-        ArchiveDeductions d;
-        d.spouse = true;
-        d.spouseCodFis = QStringLiteral("BNCLRA75D45G478N");
-        f.writer.deductions(f.ana, kYear, d);
+        f.spouseInPayroll();
         f.employee([](ClientDataSet &ds) { ds.fieldByName(QStringLiteral("FFIS7DEDUZFAM"))->setAsMoney(m(800)); });
         f.store.put(CFC, 0, [](ClientDataSet &ds) {
             ds.fieldByName(QStringLiteral("SDIP7CODFIS"))->setAsString(CF);
@@ -600,10 +606,7 @@ private Q_SLOTS:
     void dependantsNeedTheRegistryLink()
     {
         FIXTURE(f);
-        ArchiveDeductions d;
-        d.spouse = true;
-        d.spouseCodFis = QStringLiteral("BNCLRA75D45G478N");
-        f.writer.deductions(f.ana, kYear, d);
+        f.spouseInPayroll();
         f.employee([](ClientDataSet &ds) {
             ds.fieldByName(QStringLiteral("IAFIID"))->clear();
             ds.fieldByName(QStringLiteral("FFIS7DEDUZFAM"))->setAsMoney(m(800));
