@@ -1,5 +1,6 @@
 #include "checks/completeness.h"
 
+#include "checks/codicefiscale.h"
 #include "dataset/dataset.h"
 #include "base/numformat.h"
 #include "codelists/codecheck.h"
@@ -251,6 +252,13 @@ bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, i
                 }
             } else {
                 const QString r = ruleFor(name, *ds);
+                if (!r.isEmpty()) {
+                    lines << r;
+                    ok = false;
+                }
+            }
+            if (isCodiceFiscaleColumn(name)) {
+                const QString r = codiceFiscaleFinding(name, ds->field(k)->asString(), lists);
                 if (!r.isEmpty()) {
                     lines << r;
                     ok = false;
