@@ -1,5 +1,6 @@
 #include "checks/completeness.h"
 
+#include "checks/codicefiscale.h"
 #include "dataset/dataset.h"
 #include "base/numformat.h"
 #include "codelists/codecheck.h"
@@ -229,13 +230,17 @@ QString ruleFor(const QString &field, const ClientDataSet &ds)
 
 bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, int last)
 {
+    return CheckDataSets(lines, dataSets, last, CodeLists::installation());
+}
+
+bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, int last, const CodeLists &lists)
+{
     static QHash<QString, QString> required = [] {
         QHash<QString, QString> h;
         for (const auto &p : requiredFields())
             h.insert(p.first, p.second);
         return h;
     }();
-    const CodeLists lists = CodeLists::installation();
     bool ok = true;
     for (int i = 0; i <= last && i < dataSets.size(); ++i) {
         const ClientDataSet *ds = dataSets[i];
@@ -251,6 +256,13 @@ bool CheckDataSets(QStringList &lines, const QList<ClientDataSet *> &dataSets, i
                 }
             } else {
                 const QString r = ruleFor(name, *ds);
+                if (!r.isEmpty()) {
+                    lines << r;
+                    ok = false;
+                }
+            }
+            if (isCodiceFiscaleColumn(name)) {
+                const QString r = codiceFiscaleFinding(name, ds->field(k)->asString(), lists);
                 if (!r.isEmpty()) {
                     lines << r;
                     ok = false;

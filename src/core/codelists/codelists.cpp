@@ -18,6 +18,16 @@
 
 namespace jex {
 
+// The codes of a list file as they were read.
+struct CachedCodeList
+{
+    QDateTime modified;
+    qint64 size = -1;
+    FieldType type = FieldType::String;
+    QHash<QString, QString> codes; // code -> description
+    int rows = 0;
+};
+
 namespace {
 
 const QString kCds = QStringLiteral(".CDS");
@@ -67,27 +77,18 @@ QString codeKey(FieldType listType, const QVariant &code)
     return s;
 }
 
-struct CachedList
-{
-    QDateTime modified;
-    qint64 size = -1;
-    FieldType type = FieldType::String;
-    QHash<QString, QString> codes; // code -> description
-    int rows = 0;
-};
-
 QMutex g_cacheLock;
-QHash<QString, CachedList> g_cache;
+QHash<QString, CachedCodeList> g_cache;
 
 // The codes of a list file, read again when the file has changed.
-CachedList cachedList(const QString &path)
+CachedCodeList cachedList(const QString &path)
 {
     const QFileInfo fi(path);
     QMutexLocker lock(&g_cacheLock);
     auto it = g_cache.find(path);
     if (it != g_cache.end() && it->modified == fi.lastModified() && it->size == fi.size())
         return *it;
-    CachedList c;
+    CachedCodeList c;
     c.modified = fi.lastModified();
     c.size = fi.size();
     ClientDataSet ds;
@@ -105,15 +106,45 @@ CachedList cachedList(const QString &path)
 
 } // namespace
 
+struct CodeLists::Memo
+{
+    QMutex lock;
+    QHash<QString, CachedCodeList> lists; // by list name; no path: no such list
+};
+
 CodeLists::CodeLists(const QString &deliveredDir, const QString &userDir)
     : m_delivered(deliveredDir.isEmpty() ? QString() : withSlash(deliveredDir)),
-      m_user(userDir.isEmpty() ? QString() : withSlash(userDir))
+      m_user(userDir.isEmpty() ? QString() : withSlash(userDir)), m_memo(std::make_shared<Memo>())
 {
 }
 
 QString CodeLists::userDir() { return Paths::resolve(QStringLiteral("USR/YRDati/YR2024/Tabelle/")); }
 
-CodeLists CodeLists::installation() { return CodeLists(Paths::tablesDir(), userDir()); }
+CodeLists CodeLists::installation()
+{
+    // The folders of an installation are looked up once per main folder:
+    // a check asks for them for every record.
+    static QMutex lock;
+    static QHash<QString, QPair<QString, QString>> dirs;
+    const QString main = Paths::mainDir();
+    QMutexLocker locker(&lock);
+    auto it = dirs.find(main);
+    if (it == dirs.end())
+        it = dirs.insert(main, {Paths::tablesDir(), userDir()});
+    return CodeLists(it->first, it->second);
+}
+
+CachedCodeList CodeLists::list(const QString &name) const
+{
+    const QString n = listName(name);
+    QMutexLocker locker(&m_memo->lock);
+    auto it = m_memo->lists.find(n);
+    if (it == m_memo->lists.end()) {
+        const QString p = filePath(n);
+        it = m_memo->lists.insert(n, p.isEmpty() ? CachedCodeList() : cachedList(p));
+    }
+    return *it;
+}
 
 QString CodeLists::listName(const QString &nameOrFile)
 {
@@ -201,30 +232,22 @@ CodeListLoadResult CodeLists::load(const QString &name, const QString &file, int
     files.append({target, ds.saveToBytes()});
     files.append({m_user + n + kSource, (source + u'\n').toUtf8()});
     writeOutputFiles(files);
+    QMutexLocker locker(&m_memo->lock);
+    m_memo->lists.remove(n);
     return r;
 }
 
 bool CodeLists::contains(const QString &name, const QVariant &code) const
 {
-    const QString p = filePath(name);
-    if (p.isEmpty())
-        return false;
-    const CachedList c = cachedList(p);
+    const CachedCodeList c = list(name);
     return c.codes.contains(codeKey(c.type, code));
 }
 
-int CodeLists::rowCount(const QString &name) const
-{
-    const QString p = filePath(name);
-    return p.isEmpty() ? 0 : cachedList(p).rows;
-}
+int CodeLists::rowCount(const QString &name) const { return list(name).rows; }
 
 QString CodeLists::description(const QString &name, const QVariant &code) const
 {
-    const QString p = filePath(name);
-    if (p.isEmpty())
-        return {};
-    const CachedList c = cachedList(p);
+    const CachedCodeList c = list(name);
     return c.codes.value(codeKey(c.type, code));
 }
 

@@ -12,7 +12,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace jex {
+
+struct CachedCodeList;
 
 struct CodeListInfo
 {
@@ -55,8 +59,11 @@ public:
     // CodeListReadOptions.
     CodeListLoadResult load(const QString &name, const QString &file, int codeWidth = 0) const;
 
-    // Whether a code is in the list; lists are read once and read again
-    // when their file changes. An unknown or empty list contains nothing.
+    // Whether a code is in the list. A CodeLists object reads each list
+    // once, on the first question about it, and keeps its codes; a new
+    // object (installation()) reads a list again when its file has changed
+    // since. A check over many records asks one object. An unknown or empty
+    // list contains nothing.
     bool contains(const QString &name, const QVariant &code) const;
     int rowCount(const QString &name) const;
     // The description of a code (the list's second column); empty when the
@@ -64,8 +71,11 @@ public:
     QString description(const QString &name, const QVariant &code) const;
 
 private:
+    struct Memo;
+    CachedCodeList list(const QString &name) const;
     QString m_delivered;
     QString m_user;
+    std::shared_ptr<Memo> m_memo; // the lists this object has read
 };
 
 // The one line the search window shows instead of an empty list.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checks/codicefiscale.h"
+
 #include <QDate>
 #include <QString>
 
@@ -12,13 +14,10 @@ QString personFiscalCode(const QString &surname, const QString &name, const QDat
                          const QString &placeCode);
 QString surnameCode(const QString &surname);
 QString nameCode(const QString &name);
-// Check character of the first 15 characters.
-QChar personCheckChar(const QString &first15);
-bool isValidPersonCode(const QString &code);
-
-// Check digit of the first 10 digits of an organisation's codice fiscale
-// (the same rule as the partita IVA).
-int organisationCheckDigit(const QString &first10);
-bool isValidOrganisationCode(const QString &code);
+// The check rules are the program's own (checks/codicefiscale.h).
+using jex::isValidOrganisationCode;
+using jex::isValidPersonCode;
+using jex::organisationCheckDigit;
+using jex::personCheckChar;
 
 } // namespace jex::demo

@@ -93,9 +93,9 @@ void TstCheckData::rules_data()
     QTest::newRow("representative: excess") << QVariantMap{{"SSOSDENRAPPR", "ENTE"}, {"SSOSCOGNRAPPR", "ROSSI"}}
         << QStringList{"SSOSNOMERAPPR"}
         << QStringList{" - Dati in eccesso: Nome o cognome del rappresentante della dichiarazione compilati in presenza della denominazione"};
-    QTest::newRow("company code needs only the name") << QVariantMap{{"SDAU7CODFIS", "01234567890"}, {"SDAU7COGNOME", "ALFA SRL"}}
+    QTest::newRow("company code needs only the name") << QVariantMap{{"SDAU7CODFIS", "01234567897"}, {"SDAU7COGNOME", "ALFA SRL"}}
         << QStringList{"SDAU7NOME", "SDAU7SEX", "DDAU7DATANAS"} << QStringList{};
-    QTest::newRow("person: first missing only") << QVariantMap{{"SDAU7CODFIS", "RSSMRA70A01H501U"}, {"SDAU7COGNOME", "ROSSI"}}
+    QTest::newRow("person: first missing only") << QVariantMap{{"SDAU7CODFIS", "RSSMRA70A01H501S"}, {"SDAU7COGNOME", "ROSSI"}}
         << QStringList{"SDAU7NOME", "SDAU7SEX"} << QStringList{M + "Nome dell'autonomo"};
     QTest::newRow("inps: months excluded with all-months") << QVariantMap{{"FINPS7IMPONIBILE", 100.0}, {"LINPS7MESIRETR", "1"}, {"LINPS7MARZO", "1"}}
         << QStringList{}
@@ -108,10 +108,10 @@ void TstCheckData::rules_data()
         << QStringList{}
         << QStringList{" - Campo errato: Sono stati esclusi dei mesi sebbene il campo \"tutti i mesi\" (INPS 16) del modulo INPS fosse compilato"};
     QTest::newRow("dependants joined") << QVariantMap{{"LCFC7RELPARCON", "1"}, {"LCFC7RELPARFIGL", "1"}, {"LCFC7RELPARFIGLALTRFAM", "1"},
-                                                      {"SCFC7CODFISFIGL", "X"}, {"SCFC7MESICARFIGL", "12"}, {"FCFC7DETRSPETTFIGL", 50.0}}
+                                                      {"SCFC7CODFISFIGL", "RSSMRA85T10A562S"}, {"SCFC7MESICARFIGL", "12"}, {"FCFC7DETRSPETTFIGL", 50.0}}
         << QStringList{"SCFC7CODFISCON", "SCFC7MESICARCON"}
         << QStringList{M + "Codice fiscale coniuge\r\n" + M + "Nr. Mesi a carico coniuge\r\n - Dati incongruenti: Altro figlio e altro familiare ambedue abilitati"};
-    QTest::newRow("dependants: long form first") << QVariantMap{{"LCFC7RELPARCON", "1"}, {"SCFC7CODFISCON", "X"}}
+    QTest::newRow("dependants: long form first") << QVariantMap{{"LCFC7RELPARCON", "1"}, {"SCFC7CODFISCON", "BNCMRA90C45F205A"}}
         << QStringList{"SCFC7MESICARCON"} << QStringList{M + "Nr. Mesi a carico"};
     // Codes against the installation's lists: TCOA_CODCARICA holds 1-15,
     // TNOT_NOTE is delivered empty.
@@ -134,7 +134,7 @@ void TstCheckData::rules()
 
 void TstCheckData::requiredInOrder()
 {
-    auto a = record({{"SSOSCODFIS", "80012345678"}}, {"SSOSDENOM", "SCOACODICE"});
+    auto a = record({{"SSOSCODFIS", "80012345676"}}, {"SSOSDENOM", "SCOACODICE"});
     auto b = record({{"SPSTMESE", "01"}}, {"SPSTANNO"});
     QStringList got;
     QVERIFY(!CheckDataSets(got, {a.get(), b.get()}, 0)); // only up to the given index
