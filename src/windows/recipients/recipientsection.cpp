@@ -10,6 +10,7 @@
 #include "checks/recipientrules.h"
 #include "checks/tablerules.h"
 #include "shell/editors.h"
+#include "shell/formbuilder.h"
 #include "shell/infowindow.h"
 
 #include <QFormLayout>
@@ -102,6 +103,8 @@ RecipientSectionFrame::RecipientSectionFrame(const RecipientSectionDef &def, con
     connect(&cdsMain, &ClientDataSet::scrolled, this, &RecipientSectionFrame::showRowCounter);
     connect(&cdsMain, &ClientDataSet::stateChanged, this, &RecipientSectionFrame::showRowCounter);
     connect(&cdsMain, &ClientDataSet::dataSetChanged, this, &RecipientSectionFrame::showRowCounter);
+    // The editors are made from the columns: the table's, before it opens.
+    FormBuilder::defineFields(cdsMain, table);
     buildDetail();
     if (def.rules & Instalments)
         setupInstalments();

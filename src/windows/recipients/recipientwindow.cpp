@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
+#include "base/numformat.h"
 #include "catalogue/catalogue.h"
 #include "checks/recipientrules.h"
 #include "checks/tablerules.h"
@@ -155,9 +156,10 @@ RecipientWindow::RecipientWindow(const QString &className, SectionStore *store, 
 
     if (className == u"TfmJexDipendente") {
         if (auto *ed = m_registry->findChild<DBEdit *>(QStringLiteral("deFFIS7IMPOSTEESTERO")))
-            new FocusOutHook(ed, [this] {
-                const Field *f = m_registry->cdsMain.findField(QStringLiteral("FFIS7IMPOSTEESTERO"));
-                if (f && !f->isNull() && f->asFloat() != 0)
+            // what the field holds as the user leaves it: the editor's text
+            new FocusOutHook(ed, [ed] {
+                double v = 0;
+                if (parseAmount(ed->text().trimmed(), &v) && v != 0)
                     messages().information(QString::fromUtf8(recipients::foreignTaxText));
             });
     } else {
@@ -176,6 +178,7 @@ void RecipientWindow::buildPages(const QList<RecipientPage> &pages)
     const CatalogueTable *t = TableCatalogue::instance().table(table);
     if (!t)
         throw EQxError(QStringLiteral("Tabella %1 assente dal catalogo").arg(table));
+    FormBuilder::defineFields(m_registry->cdsMain, table);
     FormBuildOptions base;
     base.store = m_store;
     base.labelYears = prosp::labelYears(table);

@@ -727,6 +727,7 @@ void TstRecipientWindows::databaseRoundTrip()
         r->acInsert->trigger();
         r->cdsMain.fieldByName("SDIP7CODFIS")->setValue(cf);
         r->cdsMain.fieldByName("SDIP7COGNOME")->setValue("ROSSI");
+        r->cdsMain.fieldByName("SDIP7SEX")->setValue("M");
         r->acPost->trigger();
         QCOMPARE(r->cdsMain.state(), DataSetState::Browse);
         afi = r->cdsMain.fieldByName("IAFIID")->asInteger();
@@ -740,6 +741,7 @@ void TstRecipientWindows::databaseRoundTrip()
         QCOMPARE(inps->cdsMain.state(), DataSetState::Browse);
     }
     std::unique_ptr<RecipientWindow> w(createRecipientWindow("TfmJexDipendente", &store));
+    QCOMPARE(w->registry()->cdsMain.recordCount(), 1);
     QCOMPARE(shownCodFis(*w), cf);
     QCOMPARE(w->registry()->cdsMain.fieldByName("SDIP7GRUPPOANA")->asString(), QStringLiteral("D"));
     auto *inps = w->section("TINPS7_INPS");
