@@ -9,6 +9,7 @@
 #include "checks/completeness.h"
 #include "checks/recipientrules.h"
 #include "checks/tablerules.h"
+#include "shell/datasetmodel.h"
 #include "shell/editors.h"
 #include "shell/formbuilder.h"
 #include "shell/infowindow.h"
@@ -88,8 +89,11 @@ RecipientSectionFrame::RecipientSectionFrame(const RecipientSectionDef &def, con
         }
     };
 
-    // One row at a time: the grid page stays hidden.
+    // One row at a time: the grid page stays hidden, and its grid keeps no
+    // model of the rows (fitting a hidden grid's columns to thousands of rows
+    // on every move is what would make moving slow).
     pcMain->setTabVisible(pcMain->indexOf(tsGrid), false);
+    setGridModel(new DataSetModel(nullptr, this));
     pcMain->setCurrentWidget(tsDetail);
     xoaCustom->addSeparator();
     auto *la = new QLabel(QStringLiteral(" Rigo "), this);

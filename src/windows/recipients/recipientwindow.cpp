@@ -11,6 +11,7 @@
 #include "checks/tablerules.h"
 #include "sections/databasestore.h"
 #include "sections/sectionstore.h"
+#include "shell/datasetmodel.h"
 #include "shell/editors.h"
 #include "shell/formbuilder.h"
 
@@ -239,6 +240,8 @@ void RecipientWindow::openTables()
 {
     m_opening = true;
     try {
+        // The list is shown once, with its own columns, when everything is open.
+        m_registry->model()->setDataSet(nullptr);
         m_store->openCds(m_registry->def().table, m_registry->cdsMain);
         m_registry->afterOpen();
         for (RecipientSectionFrame *f : m_sections) {
@@ -247,9 +250,11 @@ void RecipientWindow::openTables()
         }
     } catch (...) {
         m_opening = false;
+        m_registry->model()->setDataSet(&m_registry->cdsMain);
         throw;
     }
     m_opening = false;
+    m_registry->model()->setDataSet(&m_registry->cdsMain);
     recipientShown();
 }
 
