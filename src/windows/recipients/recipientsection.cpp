@@ -17,6 +17,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 
@@ -95,6 +96,7 @@ RecipientSectionFrame::RecipientSectionFrame(const RecipientSectionDef &def, con
     pcMain->setTabVisible(pcMain->indexOf(tsGrid), false);
     setGridModel(new DataSetModel(nullptr, this));
     pcMain->setCurrentWidget(tsDetail);
+    pcMain->tabBar()->hide();
     xoaCustom->addSeparator();
     auto *la = new QLabel(QStringLiteral(" Rigo "), this);
     xoaCustom->addWidget(la);
