@@ -21,6 +21,7 @@ void registerWindows(WindowRegistry &registry)
     registerFileWizard(registry);
     registerPrintWindows(registry);
     registerTableWindows(registry);
+    registerRecipientWindows(registry);
 }
 
 } // namespace jex

@@ -22,6 +22,7 @@ void registerImportWindows(WindowRegistry &registry); // importwindows/f24window
 void registerFileWizard(WindowRegistry &registry);    // filewizard/registration.cpp
 void registerPrintWindows(WindowRegistry &registry);  // printwindows/registration.cpp
 void registerTableWindows(WindowRegistry &registry);  // tables/codelistwindow.cpp
+void registerRecipientWindows(WindowRegistry &registry); // recipients/registration.cpp
 
 // The window subsystems above, in that order; a second call does nothing.
 void registerWindows(WindowRegistry &registry);

@@ -195,7 +195,8 @@ void TableCatalogue::makeDataSet(const CatalogueTable &table, ClientDataSet &ds)
     for (const CatalogueColumn &c : table.columns) {
         switch (c.fieldType()) {
         case FieldType::String: ds.addField(c.name, FieldType::String, c.size > 0 ? c.size : 20); break;
-        case FieldType::Currency: ds.addField(c.name, FieldType::Currency, 0, 2); break;
+        // Columns of three decimals keep them (the dataset rounds to 2 or 4).
+        case FieldType::Currency: ds.addField(c.name, FieldType::Currency, 0, c.decimals > 2 ? 4 : 2); break;
         default: ds.addField(c.name, c.fieldType()); break;
         }
     }

@@ -1,4 +1,5 @@
 #include "checks/tablerules.h"
+#include "checks/recipientrules.h"
 #include "registration.h"
 
 #include "catalogue/catalogue.h"
@@ -53,6 +54,8 @@ bool defaultTipoSostituto(ClientDataSet &sostituto)
 
 QHash<QString, QStringList> labelYears(const QString &table)
 {
+    if (QHash<QString, QStringList> r = recipients::labelYears(table); !r.isEmpty())
+        return r;
     const QString t = table.toUpper();
     const QStringList prev{previousYear};
     if (t == u"TSS4_PROSPETTOSS4")

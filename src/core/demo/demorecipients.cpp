@@ -89,6 +89,10 @@ public:
         }
         m_access.saveCds(QStringLiteral("TDIP7_ANAGRFISCALI"), people);
         m_access.saveCds(QStringLiteral("TDAU7_DATIAUTONOM"), autonomi);
+        // The section rows belong to their person by the registry link the
+        // store gave each record, as the windows and the import file them.
+        remember(people, QStringLiteral("SDIP7CODFIS"));
+        remember(autonomi, QStringLiteral("SDAU7CODFIS"));
 
         copyTable(QStringLiteral("TCUDI_INPS"), QStringLiteral("TINPS7_INPS"), {QStringLiteral("INPS7")});
         copyTable(QStringLiteral("TCUDN_INPDAP"), QStringLiteral("TINP7_INPDAP"),
@@ -100,6 +104,20 @@ public:
     }
 
 private:
+    void remember(ClientDataSet &persons, const QString &codFis)
+    {
+        for (persons.first(); !persons.eof(); persons.next())
+            if (const qint64 afi = persons.fieldByName(QStringLiteral("IAFIID"))->asInteger())
+                m_links.insert(persons.fieldByName(codFis)->asString(), afi);
+    }
+
+    void link(ClientDataSet &row, const QString &codFis)
+    {
+        const Field *cf = row.findField(codFis);
+        if (const qint64 afi = cf ? m_links.value(cf->asString()) : 0)
+            row.fieldByName(QStringLiteral("IAFIID"))->setValue(afi);
+    }
+
     void copyTable(const QString &from, const QString &to, const QStringList &prefixes,
                    const QHash<QString, QString> &extra = {})
     {
@@ -111,6 +129,8 @@ private:
         for (source.first(); !source.eof(); source.next()) {
             target.append();
             copyRow(source, target, prefixes, names);
+            link(target, target.hasField(QStringLiteral("SDIP7CODFIS")) ? QStringLiteral("SDIP7CODFIS")
+                                                                         : QStringLiteral("SDAU7CODFIS"));
             target.post();
         }
         m_access.saveCds(to, target);
@@ -129,6 +149,7 @@ private:
                 const double amount = 420.0 + 137.35 * ((n + y) % 5);
                 tas.append();
                 tas.fieldByName(QStringLiteral("SDIP7CODFIS"))->setAsString(cf);
+                link(tas, QStringLiteral("SDIP7CODFIS"));
                 tas.fieldByName(QStringLiteral("STAS7PERIODOIMP"))->setAsString(QString::number(2022 + y));
                 tas.fieldByName(QStringLiteral("FTAS7COMPARRDETR"))->setAsFloat(amount);
                 tas.fieldByName(QStringLiteral("FTAS7RITOPERATE"))->setAsFloat(qRound(amount * 23.0) / 100.0);
@@ -142,6 +163,7 @@ private:
     const DemoSchool &m_school;
     SectionStore &m_access;
     QStringList m_arrears;
+    QHash<QString, qint64> m_links; // codice fiscale -> registry link
 };
 
 } // namespace

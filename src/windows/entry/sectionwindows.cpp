@@ -380,7 +380,7 @@ void setupSummary(SectionWindow *w)
         f->buildDetail();
         if (t == u"TSS4_PROSPETTOSS4" || t == u"TPSX_PROSPETTOSX") {
             showOnlyOwner(f);
-            f->grFrame->setModel(new DataPresentModel(&f->cdsMain, t == u"TSS4_PROSPETTOSS4", f));
+            f->setGridModel(new DataPresentModel(&f->cdsMain, t == u"TSS4_PROSPETTOSS4", f));
         }
     }
 }

@@ -81,24 +81,12 @@ TfrJezBase::TfrJezBase(QWidget *parent, bool shortcuts)
     auto *gl = new QVBoxLayout(tsGrid);
     gl->setContentsMargins(0, 0, 0, 0);
     gl->addWidget(grFrame);
-    m_model = new DataSetModel(&cdsMain, this);
-    grFrame->setModel(m_model);
+    setGridModel(new DataSetModel(&cdsMain, this));
 
     cdsMain.events.beforePost = [this](ClientDataSet &) { cdsMainBeforePost(); };
     connect(&cdsMain, &ClientDataSet::stateChanged, this, [this] { dsMainStateChange(); updateActions(); });
     connect(&cdsMain, &ClientDataSet::scrolled, this, [this] { syncGridRow(); updateActions(); });
     connect(&cdsMain, &ClientDataSet::dataSetChanged, this, [this] { syncGridRow(); updateActions(); });
-    connect(grFrame->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (m_syncing || !current.isValid() || current.row() == cdsMain.currentRow())
-                    return;
-                if (!guarded([&] { cdsMain.setRecNo(current.row() + 1); }))
-                    syncGridRow();
-            });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        syncGridRow();
-        fitGridColumns();
-    });
 
     connect(acFirst, &QAction::triggered, this, [this] { guarded([this] { cdsMain.first(); }); });
     connect(acPrior, &QAction::triggered, this, [this] { guarded([this] { cdsMain.prior(); }); });
@@ -110,6 +98,27 @@ TfrJezBase::TfrJezBase(QWidget *parent, bool shortcuts)
     connect(acPost, &QAction::triggered, this, [this] { guarded([this] { acPostExecute(); }); });
     connect(acCancel, &QAction::triggered, this, [this] { guarded([this] { acCancelExecute(); }); });
     updateActions();
+}
+
+void TfrJezBase::setGridModel(DataSetModel *model)
+{
+    QItemSelectionModel *old = grFrame->selectionModel();
+    if (m_model)
+        disconnect(m_model, nullptr, this, nullptr);
+    m_model = model;
+    grFrame->setModel(model);
+    delete old;
+    connect(grFrame->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (m_syncing || !current.isValid() || current.row() == cdsMain.currentRow())
+                    return;
+                if (!guarded([&] { cdsMain.setRecNo(current.row() + 1); }))
+                    syncGridRow();
+            });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        syncGridRow();
+        fitGridColumns();
+    });
 }
 
 TfrJezBase::~TfrJezBase()

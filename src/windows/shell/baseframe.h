@@ -35,6 +35,9 @@ public:
     QWidget *tsDetail = nullptr;
     QTableView *grFrame = nullptr;
     DataSetModel *model() const { return m_model; }
+    // A grid model of the frame's own (extra columns); the grid and the
+    // dataset's cursor stay in step as with the plain one.
+    void setGridModel(DataSetModel *model);
 
     // Runs an action's work; failures reach the user, a silent abort does not.
     static bool guarded(const std::function<void()> &work);

@@ -107,7 +107,7 @@ void DBEdit::refreshFromField()
                           ? f->text(!hasFocus()) : QString();
     if (t != text())
         setText(t);
-    setReadOnly(!m_binding->dataSet() || !m_binding->dataSet()->canModify());
+    setReadOnly(!m_binding->dataSet() || !m_binding->dataSet()->canModify() || (f && f->isReadOnly()));
 }
 
 void DBEdit::focusInEvent(QFocusEvent *e)

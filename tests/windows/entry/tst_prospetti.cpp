@@ -320,8 +320,11 @@ void TstProspetti::everyEntryItemOpens_data()
     const auto &reg = TdmJexAttivazioni::instance();
     for (const char *page : {"xpgFrontespizio", "xpgProspet", "xpgTabelle"})
         for (const RegistryItem &i : reg.itemsOf(QLatin1String(page)))
-            // The code lists window shows no table of the return (tst_codelistwindow).
-            if (reg.isAvailable(i) && i.formClass != u"TfmJexTabelleCodici")
+            // The code lists window shows no table of the return (tst_codelistwindow);
+            // the employee and self-employed windows are not section windows
+            // (tst_recipientwindows).
+            if (reg.isAvailable(i) && i.formClass != u"TfmJexTabelleCodici" && i.formClass != u"TfmJexDipendente"
+                && i.formClass != u"TfmJexAutonomo")
                 QTest::newRow(qPrintable(i.name)) << i.formClass << i.caption;
 }
 
