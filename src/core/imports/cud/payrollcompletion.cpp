@@ -1,5 +1,6 @@
 #include "imports/cud/payrollcompletion.h"
 
+#include "imports/cud/additionaltaxes.h"
 #include "imports/cud/completionsupport.h"
 #include "imports/cud/importreport.h"
 
@@ -97,22 +98,15 @@ void PayrollCompletion::showPhase(const QString &caption)
 
 void PayrollCompletion::additionalTaxes(const QStringList &codFis)
 {
-    const QString caption = QStringLiteral("Importi addizionali IRPEF trattenuti ...");
+    const QString caption = QString::fromUtf8(additionalTaxesCaption);
     showPhase(caption);
     ClientDataSet dip;
     m_ctx.store->openCds(kAnagrafica, dip);
     forEachEmployee(dip, codFis, caption, [&](const QString &) {
-        const qint64 reg = money(dip, "FFIS7ADDREGIRPEF");
-        const qint64 com = money(dip, "FFIS7ADDCOMSA");
-        if (reg <= 0 && com <= 0)
-            return;
         const PersonName who = personOf(dip);
         try {
-            dip.edit();
-            setMoney(dip, "FFIS7ADDREGRPCESS", reg);
-            setMoney(dip, "FFIS7ADDCOMRPCESS", com - money(dip, "FFIS7ADDCOMACC"));
-            dip.post();
-            m_ctx.store->saveCds(kAnagrafica, dip);
+            if (carryAdditionalTaxes(dip))
+                m_ctx.store->saveCds(kAnagrafica, dip);
         } catch (const std::exception &e) {
             if (dip.isEditing())
                 dip.cancel();
