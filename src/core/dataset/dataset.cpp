@@ -783,8 +783,12 @@ void ClientDataSet::remove()
     Record *r = m_view[m_pos];
     const int oldPos = m_pos;
     m_view.removeAt(m_pos);
-    auto it = std::find_if(m_records.begin(), m_records.end(),
-                           [&](const auto &o) { return o.get() == r; });
+    // The records are kept in natural order, so the record is found by its
+    // sequence number without a scan: emptying a large table stays linear.
+    auto it = std::lower_bound(m_records.begin(), m_records.end(), r->seq,
+                               [](const auto &o, int seq) { return o->seq < seq; });
+    if (it == m_records.end() || it->get() != r)
+        it = std::find_if(m_records.begin(), m_records.end(), [&](const auto &o) { return o.get() == r; });
     std::unique_ptr<Record> owned = std::move(*it);
     m_records.erase(it);
     indexRemoved(owned.get());

@@ -697,8 +697,10 @@ SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, C
 {
     SectionLoadResult result;
     if (replace) {
-        ds.first();
+        // From the last record: each removal then shortens the lists at
+        // their end instead of moving every record after it.
         while (!ds.isEmpty()) {
+            ds.last();
             ds.remove();
             ++result.removed;
         }
