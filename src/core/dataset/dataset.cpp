@@ -203,6 +203,10 @@ QVariant Field::toStorage(const QVariant &v) const
     }
     case FieldType::Date:
     case FieldType::DateTime: {
+        // A date stays a date: going through a local date-time would consult
+        // the time zone for every value read from the database.
+        if (m_def.type == FieldType::Date && v.typeId() == QMetaType::QDate)
+            return v.toDate().isValid() ? QVariant(v.toDate()) : QVariant();
         QDateTime dt;
         if (v.typeId() == QMetaType::QDate)
             dt = QDateTime(v.toDate(), QTime(0, 0));
@@ -219,6 +223,8 @@ QVariant Field::toStorage(const QVariant &v) const
                 d = QDate::fromString(t.left(10), Qt::ISODate);
             if (!d.isValid())
                 return bad();
+            if (m_def.type == FieldType::Date)
+                return d;
             dt = QDateTime(d, QTime(0, 0));
         }
         if (!dt.isValid())
