@@ -441,7 +441,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         // Value rows go in groups of up to kBatch rows per statement: on a
         // server every statement is a round trip. A row fills the one value
         // column of its field's type and leaves the other three null.
-        constexpr int kBatch = 50;
+        constexpr int kBatch = 200;
         struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
         QList<Pending> pending;
         const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
