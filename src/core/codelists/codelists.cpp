@@ -31,6 +31,7 @@ QString withSlash(const QString &d) { return d.endsWith(u'/') ? d : d + u'/'; }
 struct FolderListing
 {
     QDateTime modified;
+    QDateTime listed;
     bool exists = false;
     QHash<QString, QStringList> files;
 };
@@ -50,10 +51,15 @@ QString fileIn(const QString &dir, const QString &name, const QString &suffix)
     const QString wanted = name + suffix;
     QMutexLocker lock(&g_folderLock);
     auto it = g_folders.find(dir);
-    if (it == g_folders.end() || it->exists != exists || it->modified != modified) {
+    // A folder changed shortly before it was listed may change again within
+    // the same tick of its time stamp: such a listing is not trusted.
+    const bool trusted = it != g_folders.end() && it->exists == exists && it->modified == modified
+                         && (!exists || modified.secsTo(it->listed) > 2);
+    if (!trusted) {
         FolderListing l;
         l.exists = exists;
         l.modified = modified;
+        l.listed = QDateTime::currentDateTimeUtc();
         if (exists)
             for (const QString &f : QDir(dir).entryList(QDir::Files | QDir::Hidden))
                 l.files[f.toLower()] << f;
