@@ -36,12 +36,51 @@ const QString kSource = QStringLiteral(".fonte.txt");
 QString withSlash(const QString &d) { return d.endsWith(u'/') ? d : d + u'/'; }
 
 // The file NAME + suffix in a folder, matched without regard to case.
+// The files of a folder as last listed, by lower-case name; listed again
+// when the folder changes (a list loaded or removed changes its time).
+struct FolderListing
+{
+    QDateTime modified;
+    QDateTime listed;
+    bool exists = false;
+    QHash<QString, QStringList> files;
+};
+
+QMutex g_folderLock;
+QHash<QString, FolderListing> g_folders;
+
 QString fileIn(const QString &dir, const QString &name, const QString &suffix)
 {
     if (dir.isEmpty())
         return {};
-    const QString p = Paths::resolveIn(dir, name + suffix);
-    return QFileInfo(p).isFile() ? p : QString();
+    // A code is checked for every row a load reads: one look at the folder
+    // then, not a listing of it.
+    const QFileInfo di(dir);
+    const bool exists = di.isDir();
+    const QDateTime modified = exists ? di.lastModified() : QDateTime();
+    const QString wanted = name + suffix;
+    QMutexLocker lock(&g_folderLock);
+    auto it = g_folders.find(dir);
+    // A folder changed shortly before it was listed may change again within
+    // the same tick of its time stamp: such a listing is not trusted.
+    const bool trusted = it != g_folders.end() && it->exists == exists && it->modified == modified
+                         && (!exists || modified.secsTo(it->listed) > 2);
+    if (!trusted) {
+        FolderListing l;
+        l.exists = exists;
+        l.modified = modified;
+        l.listed = QDateTime::currentDateTimeUtc();
+        if (exists)
+            for (const QString &f : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+                l.files[f.toLower()] << f;
+        it = g_folders.insert(dir, l);
+    }
+    const auto found = it->files.constFind(wanted.toLower());
+    if (found == it->files.cend())
+        return {};
+    // Two files that differ only in case: the one written as asked.
+    const QString chosen = found->contains(wanted) ? wanted : found->first();
+    return withSlash(dir) + chosen;
 }
 
 QString readSourceLine(const QString &cdsPath)

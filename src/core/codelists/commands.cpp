@@ -6,12 +6,15 @@
 
 #include "base/commands.h"
 #include "base/errors.h"
+#include "base/paths.h"
 #include "registration.h"
 #include "sections/transfer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <optional>
 
 namespace jex {
 
@@ -129,8 +132,16 @@ void registerCodeListCommands(Registry &registry)
     registry.commands.add(c);
 
     // A code outside its list does not stop a load: the list may be incomplete.
-    registry.loadChecks.addRowWarnings(
-        [](const ClientDataSet &ds) { return unknownCodeWarnings(ds, CodeLists::installation()); });
+    // The folders of the lists are found once per installation, not per row.
+    registry.loadChecks.addRowWarnings([](const ClientDataSet &ds) {
+        static QString mainDir;
+        static std::optional<CodeLists> lists;
+        if (!lists || mainDir != Paths::mainDir()) {
+            lists = CodeLists::installation();
+            mainDir = Paths::mainDir();
+        }
+        return unknownCodeWarnings(ds, *lists);
+    });
 }
 
 } // namespace jex

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <memory>
 
 namespace jex {
@@ -153,6 +154,35 @@ qint64 lockStructure(TQxSQLConnection &c, qint64 id, qint64 counter)
         return counter;
     return c.scalar(QStringLiteral("SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID FOR UPDATE"),
                     {{QStringLiteral("ICDSID"), id}}).toLongLong();
+}
+
+// count keys of the generator at once, in ascending order: one round of
+// statements for a block instead of one per key. Keys a save does not use are
+// simply skipped, as generators do.
+QList<qint64> generateKeys(TQxSQLConnection &c, const QString &generator, int count)
+{
+    QList<qint64> keys;
+    // The generator's first key: the generator (a sequence on PostgreSQL) now exists.
+    const qint64 first = c.generateId(generator);
+    keys << first;
+    if (count <= 1)
+        return keys;
+    keys.reserve(count);
+    const QString name = generator.toLower();
+    if (c.dialect() == Dialect::PostgreSQL) {
+        QSqlQuery q = c.exec(QStringLiteral("SELECT nextval('gen_%1') FROM generate_series(1, :N) ORDER BY 1").arg(name),
+                             {{QStringLiteral("N"), count - 1}});
+        while (q.next())
+            keys << q.value(0).toLongLong();
+        return keys;
+    }
+    // SQLite: the save's transaction holds the write lock, so the keys after
+    // the first are this writer's alone.
+    c.exec(QStringLiteral("UPDATE tqx_generator SET ivalue = ivalue + :C WHERE sname = :N"),
+           {{QStringLiteral("N"), name}, {QStringLiteral("C"), count - 1}});
+    for (qint64 k = first + 1; k < first + count; ++k)
+        keys << k;
+    return keys;
 }
 
 } // namespace
@@ -385,9 +415,20 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     // aborted transaction).
     std::unique_ptr<QSqlQuery> delValues;
     QHash<int, std::shared_ptr<QSqlQuery>> inserts; // by number of rows
+    QHash<QString, std::shared_ptr<QSqlQuery>> statements; // the registry's, by text
     auto release = [&] {
         delValues.reset();
         inserts.clear();
+        statements.clear();
+    };
+    auto statement = [&](const QString &sql, const QVariantMap &params) -> QSqlQuery & {
+        std::shared_ptr<QSqlQuery> &q = statements[sql];
+        if (!q)
+            q = std::make_shared<QSqlQuery>(prepared(c, sql));
+        for (auto it = params.cbegin(); it != params.cend(); ++it)
+            q->bindValue(u':' + it.key(), it.value().isValid() ? it.value() : nullOf(QMetaType::QString));
+        run(c, *q);
+        return *q;
     };
     try {
         const QVector<DeltaRecord> delta = ds.delta();
@@ -400,7 +441,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         // Value rows go in groups of up to kBatch rows per statement: on a
         // server every statement is a round trip. A row fills the one value
         // column of its field's type and leaves the other three null.
-        constexpr int kBatch = 50;
+        constexpr int kBatch = 200;
         struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
         QList<Pending> pending;
         const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
@@ -434,12 +475,30 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
 
+        // A registry entry is made only for a record whose field map writes
+        // registry data into it: an entry without data would be removed at
+        // the next start-up, and the record's link would then read 0.
+        const bool writesRegistry = !st.fieldMap.isEmpty() && !st.fmapReadOnly;
+        // New keys are taken in blocks, as many as the records that may still
+        // need one (a lookup may find an entry instead: those keys go unused).
+        int linkless = 0;
+        if (iAfi >= 0 && writesRegistry)
+            for (const DeltaRecord &d : delta)
+                if (d.status != UpdateStatus::Deleted && fieldValue(d, iAfi).toLongLong() == 0)
+                    ++linkless;
+        QList<qint64> freeKeys;
+        auto newKey = [&] {
+            if (freeKeys.isEmpty())
+                freeKeys = generateKeys(c, QStringLiteral("TAFI_ANAFISCALE"), std::clamp(linkless, 1, 1000));
+            return freeKeys.takeFirst();
+        };
+
         for (const DeltaRecord &d : delta) {
             qint64 n = iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0;
             if (d.status == UpdateStatus::Modified || d.status == UpdateStatus::Deleted) {
                 if (iAfi >= 0 && st.anagrafica && d.status == UpdateStatus::Deleted)
-                    c.exec(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID"),
-                           {{QStringLiteral("IAFIID"), fieldValue(d, iAfi).toLongLong()}});
+                    statement(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID"),
+                              {{QStringLiteral("IAFIID"), fieldValue(d, iAfi).toLongLong()}});
                 if (!delValues) {
                     delValues = std::make_unique<QSqlQuery>(prepared(
                         c, QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid = ? AND ifisrigo = ?")));
@@ -471,25 +530,31 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
 
             const qint64 crf = period();
             if (iAfi >= 0 && values.value(iAfi).toLongLong() == 0) {
+                if (linkless > 0)
+                    --linkless;
                 const QString gruppo = pairGruppo ? sideText(*pairGruppo) : QString();
                 qint64 afiId = 0;
                 if (!st.anagrafica && pairCodFis && ds.hasField(pairCodFis->fieldSide)) {
-                    const QVariant found = c.scalar(kRegistryLookupSql,
+                    QSqlQuery &q = statement(kRegistryLookupSql,
                         {{QStringLiteral("ICRFANNO"), anno}, {QStringLiteral("ICRFMESE"), mese},
                          {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
                          {QStringLiteral("SAFICODFISCALE"), sideText(*pairCodFis).toLower()},
                          {QStringLiteral("SAFIGRUPPOANA"), gruppo}});
-                    if (found.isValid() && !found.isNull())
-                        afiId = found.toLongLong();
+                    if (q.next() && !q.value(0).isNull())
+                        afiId = q.value(0).toLongLong();
+                    q.finish();
                 }
-                if (afiId == 0) {
-                    afiId = c.generateId(QStringLiteral("TAFI_ANAFISCALE"));
-                    c.exec(QStringLiteral("INSERT INTO TAFI_ANAFISCALE (IAFIID, ICRFID) VALUES (:IAFIID, :ICRFID)"),
-                           {{QStringLiteral("IAFIID"), afiId}, {QStringLiteral("ICRFID"), crf}});
+                bool hasData = false;
+                for (const MapPair &p : std::as_const(st.fieldMap))
+                    hasData = hasData || !sideText(p).isEmpty();
+                if (afiId == 0 && writesRegistry && hasData) {
+                    afiId = newKey();
+                    statement(QStringLiteral("INSERT INTO TAFI_ANAFISCALE (IAFIID, ICRFID) VALUES (:IAFIID, :ICRFID)"),
+                              {{QStringLiteral("IAFIID"), afiId}, {QStringLiteral("ICRFID"), crf}});
                 }
                 values[iAfi] = afiId;
             }
-            if (iAfi >= 0 && !st.fieldMap.isEmpty() && !st.fmapReadOnly) {
+            if (iAfi >= 0 && writesRegistry && values.value(iAfi).toLongLong() != 0) {
                 QStringList sets;
                 QVariantMap params;
                 for (const MapPair &p : std::as_const(st.fieldMap)) {
@@ -506,8 +571,8 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 }
                 if (!sets.isEmpty()) {
                     params.insert(QStringLiteral("IAFIID"), values.value(iAfi).toLongLong());
-                    c.exec(QStringLiteral("UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID").arg(sets.join(u',')),
-                           params);
+                    statement(QStringLiteral("UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID").arg(sets.join(u',')),
+                              params);
                 }
             }
             if (iRigo >= 0)
@@ -521,7 +586,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 const QVariant v = storableValue(f, values.value(i));
                 if (!v.isValid())
                     continue;
-                pending.append({afiValue, iAfi >= 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
+                pending.append({afiValue, afiValue != 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
                 if (pending.size() >= kBatch)
                     flush(crf);
             }

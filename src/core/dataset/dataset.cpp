@@ -203,6 +203,10 @@ QVariant Field::toStorage(const QVariant &v) const
     }
     case FieldType::Date:
     case FieldType::DateTime: {
+        // A date stays a date: going through a local date-time would consult
+        // the time zone for every value read from the database.
+        if (m_def.type == FieldType::Date && v.typeId() == QMetaType::QDate)
+            return v.toDate().isValid() ? QVariant(v.toDate()) : QVariant();
         QDateTime dt;
         if (v.typeId() == QMetaType::QDate)
             dt = QDateTime(v.toDate(), QTime(0, 0));
@@ -219,6 +223,8 @@ QVariant Field::toStorage(const QVariant &v) const
                 d = QDate::fromString(t.left(10), Qt::ISODate);
             if (!d.isValid())
                 return bad();
+            if (m_def.type == FieldType::Date)
+                return d;
             dt = QDateTime(d, QTime(0, 0));
         }
         if (!dt.isValid())
@@ -783,8 +789,12 @@ void ClientDataSet::remove()
     Record *r = m_view[m_pos];
     const int oldPos = m_pos;
     m_view.removeAt(m_pos);
-    auto it = std::find_if(m_records.begin(), m_records.end(),
-                           [&](const auto &o) { return o.get() == r; });
+    // The records are kept in natural order, so the record is found by its
+    // sequence number without a scan: emptying a large table stays linear.
+    auto it = std::lower_bound(m_records.begin(), m_records.end(), r->seq,
+                               [](const auto &o, int seq) { return o->seq < seq; });
+    if (it == m_records.end() || it->get() != r)
+        it = std::find_if(m_records.begin(), m_records.end(), [&](const auto &o) { return o.get() == r; });
     std::unique_ptr<Record> owned = std::move(*it);
     m_records.erase(it);
     indexRemoved(owned.get());

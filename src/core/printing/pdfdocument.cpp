@@ -133,6 +133,12 @@ int TWqpPdf::CopyPageRanges(int sourceDocument, const QString &pageList)
         for (int p = a; p <= b; ++p)
             pages << p;
     }
+    finishPainting();
+    try {
+        buildPageTree(sourceDocument);
+    } catch (const PdfError &e) {
+        return fail(podofoReason(e));
+    }
     const int count = src->GetPageCount();
     for (int p : pages)
         if (p < 1 || p > count)
@@ -150,9 +156,10 @@ int TWqpPdf::CopyPageRanges(int sourceDocument, const QString &pageList)
                 m_pageForms.insert(key, form);
             }
             const PdfRect box = src->GetPage(p - 1)->GetMediaBox();
-            PdfPage *page = dst->CreatePage(PdfRect(0, 0, box.GetWidth(), box.GetHeight()));
+            auto page = std::make_unique<PdfPage>(PdfRect(0, 0, box.GetWidth(), box.GetHeight()), dst);
             PdfPainter painter;
-            painter.SetPage(page);
+            painter.SetPage(page.get());
+            m_newPages[m_selected].push_back(std::move(page));
             painter.DrawXObject(0, 0, form);
             painter.FinishPage();
         }
@@ -165,10 +172,11 @@ int TWqpPdf::CopyPageRanges(int sourceDocument, const QString &pageList)
 int TWqpPdf::DeletePages(int firstPage, int count)
 {
     PdfMemDocument *d = selectedDoc();
-    if (!d || firstPage < 1 || count < 1 || firstPage + count - 1 > d->GetPageCount())
+    if (!d || firstPage < 1 || count < 1 || firstPage + count - 1 > PageCount())
         return fail(QStringLiteral("pagine da eliminare non valide"));
     finishPainting();
     try {
+        buildPageTree(m_selected);
         d->DeletePages(firstPage - 1, count);
         if (m_page > d->GetPageCount())
             m_page = d->GetPageCount();
@@ -181,7 +189,35 @@ int TWqpPdf::DeletePages(int firstPage, int count)
 int TWqpPdf::PageCount() const
 {
     PdfMemDocument *d = selectedDoc();
-    return d ? d->GetPageCount() : 0;
+    if (!d)
+        return 0;
+    const auto made = m_newPages.find(m_selected);
+    return d->GetPageCount() + (made == m_newPages.end() ? 0 : int(made->second.size()));
+}
+
+PdfPage *TWqpPdf::pageOf(int docId, int page) const
+{
+    PdfMemDocument *d = doc(docId);
+    const int inTree = d->GetPageCount();
+    if (page <= inTree)
+        return d->GetPage(page - 1);
+    return m_newPages.at(docId).at(size_t(page - inTree - 1)).get();
+}
+
+void TWqpPdf::buildPageTree(int docId)
+{
+    const auto made = m_newPages.find(docId);
+    if (made == m_newPages.end() || made->second.empty())
+        return;
+    if (m_paintedDoc == docId)
+        finishPainting();
+    PdfMemDocument *d = doc(docId);
+    std::vector<PdfObject *> objects;
+    objects.reserve(made->second.size());
+    for (const auto &p : made->second)
+        objects.push_back(p->GetObject());
+    d->GetPagesTree()->InsertPages(d->GetPageCount() - 1, objects);
+    m_newPages.erase(made);
 }
 
 int TWqpPdf::SelectPage(int page)
@@ -220,7 +256,7 @@ void TWqpPdf::paintOn(int page)
         return;
     finishPainting();
     m_painter = std::make_unique<PdfPainter>();
-    m_painter->SetPage(selectedDoc()->GetPage(page - 1));
+    m_painter->SetPage(pageOf(m_selected, page));
     m_paintedDoc = m_selected;
     m_paintedPage = page;
 }
@@ -237,13 +273,12 @@ void TWqpPdf::finishPainting()
 
 double TWqpPdf::pageHeight(int page) const
 {
-    const PdfRect box = selectedDoc()->GetPage(page - 1)->GetMediaBox();
-    return box.GetHeight();
+    return pageOf(m_selected, page)->GetMediaBox().GetHeight();
 }
 
 double TWqpPdf::PageWidth() const
 {
-    return m_page > 0 ? selectedDoc()->GetPage(m_page - 1)->GetMediaBox().GetWidth() : 0;
+    return m_page > 0 ? pageOf(m_selected, m_page)->GetMediaBox().GetWidth() : 0;
 }
 
 double TWqpPdf::TextWidth(const QString &text) const
@@ -335,6 +370,7 @@ int TWqpPdf::SaveToFile(const QString &path)
     QByteArray bytes;
     try {
         finishPainting();
+        buildPageTree(m_selected);
         // The document is made in memory; the file is written as every
         // output file is, so a failed write leaves the old print in place.
         PdfRefCountedBuffer buffer;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QHash>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,11 @@ private:
     void paintOn(int page);
     void finishPainting();
     double pageHeight(int page) const;
+    // Page `page` (from 1) of a document, whether in its page tree or still
+    // among the pages made since the tree was last built.
+    PoDoFo::PdfPage *pageOf(int docId, int page) const;
+    // Puts the pages made since into the document's page tree, in one step.
+    void buildPageTree(int docId);
     int fail(const QString &reason);
 
     std::vector<std::unique_ptr<PoDoFo::PdfMemDocument>> m_docs; // id = index + 1
@@ -84,6 +90,10 @@ private:
     int m_paintedDoc = 0;
     QHash<int, PoDoFo::PdfFont *> m_fonts;             // per document
     QHash<QString, PoDoFo::PdfXObject *> m_pageForms;  // "dst:src:page"
+    // Pages copied into a document and not yet in its page tree: the tree is
+    // built once, before the document is written or its pages are counted
+    // off, instead of being walked for every page added or text drawn.
+    std::map<int, std::vector<std::unique_ptr<PoDoFo::PdfPage>>> m_newPages;
 };
 
 } // namespace jex

@@ -528,6 +528,24 @@ void TdmJexProspSTPDF::openPeople(bool autonomi)
     target.setIndexFieldNames(group + QStringLiteral("COGNOME;") + group + QStringLiteral("NOME"));
 }
 
+namespace {
+
+// The record numbers of a dataset by the value of one text field, each list
+// in the dataset's order: the detail rows of every person in one pass, not a
+// filter over all of them per person. A null value belongs to nobody, as a
+// filter "FIELD='...'" takes no null.
+QHash<QString, QVector<int>> recordsBy(ClientDataSet &ds, const QString &field)
+{
+    QHash<QString, QVector<int>> out;
+    const Field *f = ds.fieldByName(field);
+    for (ds.first(); !ds.eof(); ds.next())
+        if (const QVariant v = f->value(); v.isValid() && !v.isNull())
+            out[v.toString()].append(ds.recNo());
+    return out;
+}
+
+} // namespace
+
 bool TdmJexProspSTPDF::PrintRiepilogoINPS(const QString &path)
 {
     CloseGuard guard{[this] { closeAll(); }};
@@ -562,14 +580,14 @@ bool TdmJexProspSTPDF::PrintRiepilogoINPS(const QString &path)
     m_rowsPerPage = 35;
     reportHeaderPage(QStringLiteral("RiepilogoINPS"), QStringLiteral("cdsAltreVoci"));
     const QString page = m_reportPage;
+    const QHash<QString, QVector<int>> inpsOf = recordsBy(inps, QStringLiteral("SDIP7CODFIS"));
     for (cdsDipendenti.first(); !cdsDipendenti.eof(); cdsDipendenti.next()) {
         cdsRigoINPS.edit();
         zero(cdsRigoINPS, rowFields);
-        inps.setFilter(QStringLiteral("SDIP7CODFIS=") +
-                       ClientDataSet::quoted(cdsDipendenti.fieldByName(QStringLiteral("SDIP7CODFIS"))->asString()));
-        inps.setFiltered(true);
-        for (inps.first(); !inps.eof(); inps.next())
+        for (const int n : inpsOf.value(cdsDipendenti.fieldByName(QStringLiteral("SDIP7CODFIS"))->asString())) {
+            inps.setRecNo(n);
             addTo(cdsRigoINPS, rowFields, inps, sources);
+        }
         cdsRigoINPS.post();
         addTo(cdsTotali, totFields, cdsRigoINPS, rowFields);
         checkPageBreak();
@@ -618,18 +636,18 @@ bool TdmJexProspSTPDF::runDetailReport(const QString &templateFile, const QStrin
     reportHeaderPage(pageName, QStringLiteral("cdsIntestazione"));
     auto ruleAt = [&](int row) { rule(ruleTop + ruleStep * row, ruleWidth, 0.01); };
 
+    const QHash<QString, QVector<int>> detailOf = recordsBy(detail, QStringLiteral("SDIP7CODFIS"));
     for (cdsDipendenti.first(); !cdsDipendenti.eof(); cdsDipendenti.next()) {
         cdsSubTotali.edit();
         cdsSubTotali.fieldByName(QStringLiteral("sSubTotCaption"))->setAsString(QStringLiteral("Totale dipendente"));
         zero(cdsSubTotali, subFields);
         cdsSubTotali.post();
-        detail.setFilter(QStringLiteral("SDIP7CODFIS=") +
-                         ClientDataSet::quoted(cdsDipendenti.fieldByName(QStringLiteral("SDIP7CODFIS"))->asString()));
-        detail.setFiltered(true);
-        if (!detail.isEmpty()) {
+        const QVector<int> rows = detailOf.value(cdsDipendenti.fieldByName(QStringLiteral("SDIP7CODFIS"))->asString());
+        if (!rows.isEmpty()) {
             checkPageBreak();
             printAt(pageName, QStringLiteral("cdsDipendenti"), m_row);
-            for (detail.last(); !detail.bof(); detail.prior()) {
+            for (auto n = rows.crbegin(); n != rows.crend(); ++n) {
+                detail.setRecNo(*n);
                 addTo(cdsSubTotali, subFields, detail, detailFields);
                 const QVariant year = detail.fieldByName(yearField)->value();
                 if (!CdsTotAnnuo.locate(yearTarget, year)) {
@@ -644,8 +662,6 @@ bool TdmJexProspSTPDF::runDetailReport(const QString &templateFile, const QStrin
                 checkPageBreak();
                 printAt(pageName, detailName, m_row);
                 ++m_row;
-                if (detail.bof())
-                    break;
             }
             checkPageBreak();
             printAt(pageName, QStringLiteral("cdsSubTotali"), m_row);
@@ -751,21 +767,19 @@ bool TdmJexProspSTPDF::PrintRiepilogoAutonomi(const QString &path)
         return false;
     m_rowsPerPage = 26;
     reportHeaderPage(QStringLiteral("RiepilogoAutonomi"), QStringLiteral("cdsIntestazione"));
+    const QHash<QString, QVector<int>> sumsOf = recordsBy(cdsSommeErogate, QStringLiteral("SDAU7CODFIS"));
     for (cdsAutonomi.first(); !cdsAutonomi.eof(); cdsAutonomi.next()) {
-        cdsSommeErogate.setFilter(QStringLiteral("SDAU7CODFIS=") +
-                                  ClientDataSet::quoted(cdsAutonomi.fieldByName(QStringLiteral("SDAU7CODFIS"))->asString()));
-        cdsSommeErogate.setFiltered(true);
-        if (cdsSommeErogate.isEmpty())
+        const QVector<int> rows = sumsOf.value(cdsAutonomi.fieldByName(QStringLiteral("SDAU7CODFIS"))->asString());
+        if (rows.isEmpty())
             continue;
         checkPageBreak();
         printAt(m_reportPage, QStringLiteral("cdsAutonomi"), m_row);
-        for (cdsSommeErogate.last(); !cdsSommeErogate.bof(); cdsSommeErogate.prior()) {
+        for (auto n = rows.crbegin(); n != rows.crend(); ++n) {
+            cdsSommeErogate.setRecNo(*n);
             addTo(cdsTotali, totals, cdsSommeErogate, sources);
             checkPageBreak();
             printAt(m_reportPage, QStringLiteral("cdsSommeErogate"), m_row);
             ++m_row;
-            if (cdsSommeErogate.bof())
-                break;
         }
     }
     checkPageBreak();

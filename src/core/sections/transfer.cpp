@@ -697,8 +697,10 @@ SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, C
 {
     SectionLoadResult result;
     if (replace) {
-        ds.first();
+        // From the last record: each removal then shortens the lists at
+        // their end instead of moving every record after it.
         while (!ds.isEmpty()) {
+            ds.last();
             ds.remove();
             ++result.removed;
         }
@@ -716,14 +718,22 @@ SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, C
     ClientDataSet persons;
     bool personsOpened = false;
     Field *afi = ds.findField(QStringLiteral("IAFIID"));
+    // The fields are looked up once for the whole file.
+    QList<Field *> flags;
+    for (int i = 0; i < ds.fieldCount(); ++i)
+        if (const CatalogueColumn *c = table.column(ds.field(i)->name()); c && c->kind == ColumnKind::Flag)
+            flags << ds.field(i);
+    QHash<const CatalogueColumn *, Field *> fields;
     for (const Ready &r : ready) {
         ds.append();
-        for (int i = 0; i < ds.fieldCount(); ++i)
-            if (const CatalogueColumn *c = table.column(ds.field(i)->name()); c && c->kind == ColumnKind::Flag)
-                ds.field(i)->setValue(0);
+        for (Field *f : std::as_const(flags))
+            f->setValue(0);
         for (const auto &[col, value] : r.values) {
             try {
-                ds.fieldByName(col->name)->setValue(value);
+                Field *&f = fields[col];
+                if (!f)
+                    f = ds.fieldByName(col->name);
+                f->setValue(value);
             } catch (const EQxError &e) {
                 ds.cancel();
                 refuse(r.place, col->name, e.message());

@@ -806,7 +806,12 @@ void TdmJexFile::rebuildSS()
 void TdmJexFile::runGeneration()
 {
     checkExtinctAgents();
-    loadWorkingTables();
+    // The previous run's rows are emptied anyway: the working tables start
+    // empty instead of being read first (a large earlier run cost more to
+    // read than the new one to build).
+    defineFieldFileTable(*m_fieldFile);
+    defineFileTelemTable(*m_fileTel);
+    m_fieldRecordIdx = -1;
     if (store) {
         for (const char *n : {"cdsForn", "cdsSost"}) {
             ClientDataSet &ds = cds(n);

@@ -141,16 +141,46 @@ std::shared_ptr<QDomDocument> loadChecked(const QString &file, const QString &ro
 
 } // namespace
 
-TXMLSectionType::TXMLSectionType(const QDomElement &e, const QString &fieldTag)
-    : m_e(e), m_fields(childrenNamed(e, fieldTag))
+TXMLCampoType::TXMLCampoType(const QDomElement &e) : m_e(e), m_v(std::make_shared<Values>())
 {
+    m_v->number = e.attribute(QStringLiteral("Number"));
+    m_v->description = e.attribute(QStringLiteral("Description"));
+    m_v->width = e.attribute(QStringLiteral("Width")).trimmed().toInt();
+    m_v->format = e.attribute(QStringLiteral("Format"));
+    m_v->info = e.attribute(QStringLiteral("Info"));
+    m_v->fixed = e.attribute(QStringLiteral("Fixed"));
+    m_v->cds = e.attribute(QStringLiteral("Cds"));
+    m_v->field = e.attribute(QStringLiteral("Field"));
+}
+
+void TXMLCampoType::set(const char *name, const QString &v, QString Values::*member)
+{
+    m_e.setAttribute(QString::fromLatin1(name), v);
+    if (m_v)
+        (*m_v).*member = v;
+}
+
+void TXMLCampoType::setWidth(int v)
+{
+    m_e.setAttribute(QStringLiteral("Width"), v);
+    if (m_v)
+        m_v->width = v;
+}
+
+TXMLSectionType::TXMLSectionType(const QDomElement &e, const QString &fieldTag)
+    : m_e(e), m_text(e.attribute(QStringLiteral("Text"))), m_repeat(e.attribute(QStringLiteral("Repeat"))),
+      m_cds(e.attribute(QStringLiteral("Cds")))
+{
+    for (const QDomElement &c : childrenNamed(e, fieldTag))
+        m_fields.append(TXMLCampoType(c));
 }
 
 TXMLRecordType::TXMLRecordType(std::shared_ptr<QDomDocument> doc, const QString &rootTag,
                                const QString &sectionTag, const QString &fieldTag)
     : m_doc(std::move(doc)), m_rootTag(rootTag), m_fieldTag(fieldTag)
 {
-    m_sections = childrenNamed(checkedRoot(*m_doc, rootTag), sectionTag);
+    for (const QDomElement &s : childrenNamed(checkedRoot(*m_doc, rootTag), sectionTag))
+        m_sections.append(TXMLSectionType(s, fieldTag));
 }
 
 TXMLRecordZType::TXMLRecordZType(std::shared_ptr<QDomDocument> doc) : m_doc(std::move(doc))

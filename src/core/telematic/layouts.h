@@ -2,7 +2,7 @@
 
 // Bindings of the record layout files of the telematic file. Every family
 // (A, B, E for records D and I, J, Z) has a root that lists sections, and
-// sections that list fields; attributes are read through the DOM at every use.
+// sections that list fields; the attributes are read once, when a layout is bound.
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -13,32 +13,41 @@
 namespace jex {
 
 // A field of any family ("CampoA", "CampoB", "CampoE", "CampoJ", "CampoZ").
+// Its attributes are read from the element once, when the layout is bound;
+// the copies that Items() hands out share them, and a setter changes them
+// and the element alike.
 class TXMLCampoType
 {
 public:
     TXMLCampoType() = default;
-    explicit TXMLCampoType(const QDomElement &e) : m_e(e) {}
-    QString Number() const { return attr("Number"); }
-    QString Description() const { return attr("Description"); }
-    int Width() const { return m_e.attribute(QStringLiteral("Width")).trimmed().toInt(); }
-    QString Format() const { return attr("Format"); }
-    QString Info() const { return attr("Info"); }
-    QString Fixed() const { return attr("Fixed"); }
-    QString Cds() const { return attr("Cds"); }
-    QString Field() const { return attr("Field"); }
-    void setNumber(const QString &v) { m_e.setAttribute(QStringLiteral("Number"), v); }
-    void setDescription(const QString &v) { m_e.setAttribute(QStringLiteral("Description"), v); }
-    void setWidth(int v) { m_e.setAttribute(QStringLiteral("Width"), v); }
-    void setFormat(const QString &v) { m_e.setAttribute(QStringLiteral("Format"), v); }
-    void setInfo(const QString &v) { m_e.setAttribute(QStringLiteral("Info"), v); }
-    void setFixed(const QString &v) { m_e.setAttribute(QStringLiteral("Fixed"), v); }
-    void setCds(const QString &v) { m_e.setAttribute(QStringLiteral("Cds"), v); }
-    void setField(const QString &v) { m_e.setAttribute(QStringLiteral("Field"), v); }
+    explicit TXMLCampoType(const QDomElement &e);
+    QString Number() const { return m_v ? m_v->number : QString(); }
+    QString Description() const { return m_v ? m_v->description : QString(); }
+    int Width() const { return m_v ? m_v->width : 0; }
+    QString Format() const { return m_v ? m_v->format : QString(); }
+    QString Info() const { return m_v ? m_v->info : QString(); }
+    QString Fixed() const { return m_v ? m_v->fixed : QString(); }
+    QString Cds() const { return m_v ? m_v->cds : QString(); }
+    QString Field() const { return m_v ? m_v->field : QString(); }
+    void setNumber(const QString &v) { set("Number", v, &Values::number); }
+    void setDescription(const QString &v) { set("Description", v, &Values::description); }
+    void setWidth(int v);
+    void setFormat(const QString &v) { set("Format", v, &Values::format); }
+    void setInfo(const QString &v) { set("Info", v, &Values::info); }
+    void setFixed(const QString &v) { set("Fixed", v, &Values::fixed); }
+    void setCds(const QString &v) { set("Cds", v, &Values::cds); }
+    void setField(const QString &v) { set("Field", v, &Values::field); }
     const QDomElement &element() const { return m_e; }
 
 private:
-    QString attr(const char *name) const { return m_e.attribute(QString::fromLatin1(name)); }
+    struct Values
+    {
+        QString number, description, format, info, fixed, cds, field;
+        int width = 0;
+    };
+    void set(const char *name, const QString &v, QString Values::*member);
     QDomElement m_e;
+    std::shared_ptr<Values> m_v;
 };
 
 // A section: its attributes and its fields by index.
@@ -47,31 +56,32 @@ class TXMLSectionType
 public:
     TXMLSectionType() = default;
     TXMLSectionType(const QDomElement &e, const QString &fieldTag);
-    QString Text() const { return m_e.attribute(QStringLiteral("Text")); }
-    QString Repeat() const { return m_e.attribute(QStringLiteral("Repeat")); }
-    QString Cds() const { return m_e.attribute(QStringLiteral("Cds")); }
+    QString Text() const { return m_text; }
+    QString Repeat() const { return m_repeat; }
+    QString Cds() const { return m_cds; }
     int Count() const { return int(m_fields.size()); }
-    TXMLCampoType Items(int i) const { return TXMLCampoType(m_fields.at(i)); }
+    TXMLCampoType Items(int i) const { return m_fields.at(i); }
 
 private:
     QDomElement m_e;
-    QList<QDomElement> m_fields;
+    QString m_text, m_repeat, m_cds;
+    QList<TXMLCampoType> m_fields;
 };
 
-// Root of a layout: the loaded document and its sections.
+// Root of a layout: the loaded document and its sections, bound once.
 class TXMLRecordType
 {
 public:
     TXMLRecordType(std::shared_ptr<QDomDocument> doc, const QString &rootTag,
                    const QString &sectionTag, const QString &fieldTag);
     int Count() const { return int(m_sections.size()); }
-    TXMLSectionType Items(int i) const { return TXMLSectionType(m_sections.at(i), m_fieldTag); }
+    TXMLSectionType Items(int i) const { return m_sections.at(i); }
     QString rootTag() const { return m_rootTag; }
 
 private:
     std::shared_ptr<QDomDocument> m_doc;
     QString m_rootTag, m_fieldTag;
-    QList<QDomElement> m_sections;
+    QList<TXMLSectionType> m_sections;
 };
 
 using TXMLRecordAType = TXMLRecordType;

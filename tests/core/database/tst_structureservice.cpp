@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include "coretest.h"
 
+#include <QSet>
 #include <QtTest>
 
 using namespace jex;
@@ -108,6 +109,8 @@ private Q_SLOTS:
     void deletionOfRegistryRecord();
     void registrySharing_data();
     void registrySharing();
+    void registryEntryOnlyWithData_data();
+    void registryEntryOnlyWithData();
     void filteredOpenAndHandlers_data() { TestDatabase::addDatabaseRows(); }
     void filteredOpenAndHandlers();
     void versionByYear_data();
@@ -339,6 +342,65 @@ void TstDbCds::registrySharing()
     QVERIFY(a > 0 && b > 0);
     QCOMPARE(a == b, shared);
     QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale")), shared ? 1 : 2);
+}
+
+void TstDbCds::registryEntryOnlyWithData_data()
+{
+    QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("fieldMap");
+    QTest::addColumn<QString>("cf");
+    QTest::addColumn<bool>("linked");
+    struct Case { const char *name; const char *map, *cf; bool linked; };
+    const QList<Case> cases{
+        {"no field map", "", "AAA", false},
+        {"field map with data", "saficodfiscale=SCODFIS;safigruppoana=SGRUPPO", "AAA", true},
+        {"field map without data", "saficodfiscale=SCODFIS", "", false},
+    };
+    for (const char *db : {"sqlite", "postgresql"})
+        for (const Case &c : cases)
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(c.name))))
+                << QString::fromLatin1(db) << QString::fromLatin1(c.map) << QString::fromLatin1(c.cf) << c.linked;
+}
+
+// A record gets a registry entry only when its field map writes data into
+// it: the start-up removes entries without data, and the link a save hands
+// back must be the one the record reads after the next start-up.
+void TstDbCds::registryEntryOnlyWithData()
+{
+    OPEN_SERVICE();
+    QFETCH(QString, fieldMap);
+    QFETCH(QString, cf);
+    QFETCH(bool, linked);
+    addStructure(conn, 1000, QStringLiteral("TSEZ"), 2024, personFields(), fieldMap);
+    ClientDataSet ds;
+    svc.OpenCds(ds, QStringLiteral("TSEZ"));
+    for (int i = 0; i < 3; ++i) {
+        ds.append();
+        if (!cf.isEmpty())
+            ds.fieldByName(QStringLiteral("SCODFIS"))->setValue(cf + QString::number(i));
+        ds.fieldByName(QStringLiteral("IVAL"))->setValue(10 + i);
+        ds.post();
+    }
+    svc.SaveCds(ds, QStringLiteral("TSEZ"));
+    QList<qint64> saved;
+    for (ds.first(); !ds.eof(); ds.next())
+        saved << ds.fieldByName(QStringLiteral("iAfiID"))->asInteger();
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale")), linked ? 3 : 0);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE iafiid IS NOT NULL")),
+             linked ? 3 : 0);
+    QCOMPARE(QSet<qint64>(saved.begin(), saved.end()).size(), linked ? 3 : 1);
+    for (qint64 id : saved)
+        QCOMPARE(id > 0, linked);
+
+    // The start-up's removal of registry entries without data.
+    conn.exec(QStringLiteral("DELETE FROM TAFI_ANAFISCALE WHERE SAFICODFISCALE IS NULL AND SAFICOGNOME IS NULL "
+                             "AND SAFINOME IS NULL AND SAFICODFISSOST IS NULL AND SAFIGRUPPOANA IS NULL"));
+    ClientDataSet again;
+    svc.OpenCds(again, QStringLiteral("TSEZ"));
+    QList<qint64> reopened;
+    for (again.first(); !again.eof(); again.next())
+        reopened << again.fieldByName(QStringLiteral("iAfiID"))->asInteger();
+    QCOMPARE(reopened, saved);
 }
 
 void TstDbCds::filteredOpenAndHandlers()

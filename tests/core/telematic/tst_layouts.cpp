@@ -7,6 +7,7 @@
 
 #include "coretest.h"
 
+#include <QDomElement>
 #include <QtTest>
 
 using namespace jex;
@@ -62,6 +63,24 @@ private Q_SLOTS:
     {
         QFETCH(QString, file);
         load(file, layoutsDir() + file);
+    }
+
+    // A layout is bound once; what a field says and a change made through any
+    // copy of it are the same for every later reader of the layout.
+    void boundFieldsShareTheirValues()
+    {
+        const TXMLRecordAType a = LoadRecordA(layoutsDir() + QStringLiteral("Record_A.xml"));
+        QVERIFY(a.Count() > 0 && a.Items(0).Count() > 0);
+        TXMLCampoType field = a.Items(0).Items(0);
+        const QDomElement e = field.element();
+        QCOMPARE(field.Width(), e.attribute(QStringLiteral("Width")).trimmed().toInt());
+        QCOMPARE(field.Format(), e.attribute(QStringLiteral("Format")));
+        QCOMPARE(field.Field(), e.attribute(QStringLiteral("Field")));
+        field.setWidth(field.Width() + 1);
+        field.setFixed(QStringLiteral("XYZ"));
+        QCOMPARE(a.Items(0).Items(0).Width(), e.attribute(QStringLiteral("Width")).toInt());
+        QCOMPARE(a.Items(0).Items(0).Fixed(), QStringLiteral("XYZ"));
+        QCOMPARE(e.attribute(QStringLiteral("Fixed")), QStringLiteral("XYZ"));
     }
 
     void damagedLayoutsAreRefused_data()
