@@ -32,6 +32,7 @@ void registerCore(Registry &registry)
     registerCodeListCommands(registry);
     registerF24Schema(registry);
     registerF24Commands(registry);
+    registerCudCommands(registry);
     registerTelematic(registry);
     registerPrinting(registry);
     registerDemo(registry);

@@ -35,6 +35,7 @@ void registerSectionCommands(Registry &registry);  // sections/transfer.cpp
 void registerCodeListCommands(Registry &registry); // codelists/commands.cpp
 void registerF24Schema(Registry &registry);        // imports/f24/payrollschema.cpp
 void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
+void registerCudCommands(Registry &registry);      // imports/cud/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp
 void registerDemo(Registry &registry);             // demo/commands.cpp

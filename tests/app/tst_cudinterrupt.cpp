@@ -1,0 +1,158 @@
+// An import of the certifications killed half-way: every person is either
+// as before or fully imported, never deleted and not imported again.
+
+#include "program.h"
+#include "testdb.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
+#include <QtTest>
+
+namespace {
+
+// What the return holds of each employee: the income and the number of
+// INPDAP rows.
+struct Held
+{
+    double income = 0;
+    int inpdap = 0;
+    int records = 0;
+};
+
+const char *const kValuesOf = "SELECT cf.sfisvalue, v.ffisvalue FROM tfis_datifiscali cf "
+                              "LEFT JOIN tfis_datifiscali v ON v.icdsid = cf.icdsid AND v.ifisrigo = cf.ifisrigo "
+                              "AND Upper(v.sfisfieldname) = '%2' "
+                              "WHERE Upper(cf.sfisfieldname) = 'SDIP7CODFIS' AND cf.icdsid IN "
+                              "(SELECT icdsid FROM tcds_struttura WHERE Upper(scdsnome) = '%1' AND Lower(scdsprogramma) = 'jex')";
+
+class Db
+{
+public:
+    explicit Db(const QString &url) : m_name(QStringLiteral("kill%1").arg(quintptr(this)))
+    {
+        QSqlDatabase db;
+        if (url.startsWith(u"sqlite:")) {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+            db.setDatabaseName(url.mid(7));
+        } else {
+            const QUrl u(url);
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+            db.setHostName(u.host());
+            db.setPort(u.port(5432));
+            db.setUserName(u.userName());
+            db.setPassword(u.password());
+            db.setDatabaseName(u.path().mid(1));
+        }
+        m_ok = db.open();
+    }
+    ~Db()
+    {
+        QSqlDatabase::database(m_name).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool ok() const { return m_ok; }
+
+    QSqlQuery exec(const QString &sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        if (!q.exec(sql))
+            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return q;
+    }
+
+    QHash<QString, Held> held()
+    {
+        QHash<QString, Held> out;
+        QSqlQuery q = exec(QString::fromLatin1(kValuesOf).arg(QStringLiteral("TDIP7_ANAGRFISCALI"), QStringLiteral("FFIS7REDDDETR")));
+        while (q.next()) {
+            Held &h = out[q.value(0).toString()];
+            h.income = q.value(1).toDouble();
+            ++h.records;
+        }
+        q = exec(QString::fromLatin1(kValuesOf).arg(QStringLiteral("TINP7_INPDAP"), QStringLiteral("FINPDAP7_DMA_IMPPENS")));
+        while (q.next())
+            ++out[q.value(0).toString()].inpdap;
+        return out;
+    }
+
+private:
+    QString m_name;
+    bool m_ok = false;
+};
+
+} // namespace
+
+class TstCudInterrupt : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void killedImportLeavesPersonsWhole_data() { TestDatabase::addDatabaseRows(); }
+    void killedImportLeavesPersonsWhole()
+    {
+        JEX_TEST_DATABASE(database);
+        const jex::test::ProgramRun init = jex::test::runProgram(
+            {QStringLiteral("--database"), database.url(), QStringLiteral("init"), QStringLiteral("--demo"),
+             QStringLiteral("--employees"), QStringLiteral("2000")});
+        QVERIFY2(init.rc == 0, qPrintable(init.out + init.err));
+
+        Db db(database.url());
+        QVERIFY(db.ok());
+        const QHash<QString, Held> before = db.held();
+        QVERIFY(before.size() >= 2000);
+        // New certifications: every income doubled.
+        db.exec(QStringLiteral("UPDATE tfis_datifiscali SET ffisvalue = ffisvalue * 2 WHERE Upper(sfisfieldname) = "
+                               "'FCUDREDDDETR' AND icdsid IN (SELECT icdsid FROM tcds_struttura WHERE "
+                               "Lower(scdsprogramma) = 'jey')"));
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("JEX770_DATABASE"));
+        env.remove(QStringLiteral("JEX770_MAIN_DIR"));
+        p.setProcessEnvironment(env);
+        p.start(jex::test::programPath(), {QStringLiteral("--database"), database.url(), QStringLiteral("import-cud")});
+        QVERIFY(p.waitForStarted());
+        // Killed once a few hundred persons are through.
+        QElapsedTimer t;
+        t.start();
+        int reimported = 0;
+        while (p.state() == QProcess::Running && t.elapsed() < 300000) {
+            QThread::msleep(200);
+            reimported = 0;
+            const QHash<QString, Held> now = db.held();
+            for (auto it = now.cbegin(); it != now.cend(); ++it)
+                if (before.contains(it.key()) && it->income > before[it.key()].income * 1.5)
+                    ++reimported;
+            if (reimported >= 300)
+                break;
+        }
+        QVERIFY2(p.state() == QProcess::Running, "l'importazione è finita prima di essere interrotta");
+        p.kill();
+        p.waitForFinished();
+
+        const QHash<QString, Held> after = db.held();
+        int done = 0;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QVERIFY2(after.contains(it.key()), qPrintable(QStringLiteral("%1 cancellato e non reimportato").arg(it.key())));
+            const Held &a = after[it.key()];
+            QCOMPARE(a.records, 1);
+            QCOMPARE(a.inpdap, it->inpdap);
+            const bool same = qFuzzyCompare(a.income + 1, it->income + 1);
+            const bool doubled = qFuzzyCompare(a.income + 1, it->income * 2 + 1);
+            QVERIFY2(same || doubled, qPrintable(it.key()));
+            done += doubled && !same ? 1 : 0;
+        }
+        QCOMPARE(after.size(), before.size());
+        QVERIFY(done >= 300 && done < before.size());
+        qInfo("persone reimportate prima dell'interruzione: %d di %d", done, int(before.size()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCudInterrupt)
+#include "tst_cudinterrupt.moc"
