@@ -312,7 +312,8 @@ private Q_SLOTS:
         cud(kRossi, QStringLiteral("12"), income(1000));
         detail(QStringLiteral("TCUDN_INPDAP"), kRossi, QStringLiteral("12"),
                {{QStringLiteral("SCUDCODFISAMMNE"), QStringLiteral("94007770541")}, {QStringLiteral("ICUDANNORIF"), 2024},
-                {QStringLiteral("SCUDGESASS_2"), QStringLiteral("7")}, {QStringLiteral("FCUD_DMA_IMPPENS"), pension},
+                {QStringLiteral("SCUDGESASS_2"), QStringLiteral("7")}, {QStringLiteral("LCUDMARZO"), QStringLiteral("X")},
+                {QStringLiteral("FCUD_DMA_IMPPENS"), pension},
                 {QStringLiteral("FCUD_DMA_IMPTFR"), tfr}});
         // A row without the administration's code is not imported.
         detail(QStringLiteral("TCUDN_INPDAP"), kRossi, QStringLiteral("12"),
@@ -321,7 +322,9 @@ private Q_SLOTS:
         const QList<Values> inp = rows(QStringLiteral("TINP7_INPDAP"), kRossi);
         QCOMPARE(inp.size(), records);
         if (records) {
+            // The months are the certification's.
             QCOMPARE(inp[0].value(QStringLiteral("LINPDAP7MARZO")).toInt(), 1);
+            QCOMPARE(inp[0].value(QStringLiteral("LINPDAP7APRILE")).toInt(), 0);
             QCOMPARE(inp[0].contains(QStringLiteral("SINPDAP7GESASS_2")), secondFund);
             QCOMPARE(inp[0].value(QStringLiteral("IAFIID")), rows(QStringLiteral("TDIP7_ANAGRFISCALI"), kRossi)[0].value(QStringLiteral("IAFIID")));
         }
