@@ -102,12 +102,12 @@ private Q_SLOTS:
              QStringLiteral("--employees"), QStringLiteral("2000")});
         QVERIFY2(init.rc == 0, qPrintable(init.out + init.err));
 
-        Db db(database.url());
-        QVERIFY(db.ok());
-        const QHash<QString, Held> before = db.held();
+        Db sql(database.url());
+        QVERIFY(sql.ok());
+        const QHash<QString, Held> before = sql.held();
         QVERIFY(before.size() >= 2000);
         // New certifications: every income doubled.
-        db.exec(QStringLiteral("UPDATE tfis_datifiscali SET ffisvalue = ffisvalue * 2 WHERE Upper(sfisfieldname) = "
+        sql.exec(QStringLiteral("UPDATE tfis_datifiscali SET ffisvalue = ffisvalue * 2 WHERE Upper(sfisfieldname) = "
                                "'FCUDREDDDETR' AND icdsid IN (SELECT icdsid FROM tcds_struttura WHERE "
                                "Lower(scdsprogramma) = 'jey')"));
 
@@ -125,7 +125,7 @@ private Q_SLOTS:
         while (p.state() == QProcess::Running && t.elapsed() < 300000) {
             QThread::msleep(200);
             reimported = 0;
-            const QHash<QString, Held> now = db.held();
+            const QHash<QString, Held> now = sql.held();
             for (auto it = now.cbegin(); it != now.cend(); ++it)
                 if (before.contains(it.key()) && it->income > before[it.key()].income * 1.5)
                     ++reimported;
@@ -136,7 +136,7 @@ private Q_SLOTS:
         p.kill();
         p.waitForFinished();
 
-        const QHash<QString, Held> after = db.held();
+        const QHash<QString, Held> after = sql.held();
         int done = 0;
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
             QVERIFY2(after.contains(it.key()), qPrintable(QStringLiteral("%1 cancellato e non reimportato").arg(it.key())));
