@@ -135,7 +135,9 @@ void TfmJexImpCUD::move(int to)
     if (m_model->rowCount() == 0)
         return;
     to = std::clamp(to, 0, m_model->rowCount() - 1);
-    grMulti->setCurrentIndex(m_model->index(to, 0));
+    // Moving does not select: rows are selected only by the user, and none
+    // selected means every person.
+    grMulti->selectionModel()->setCurrentIndex(m_model->index(to, 0), QItemSelectionModel::NoUpdate);
 }
 
 QStringList TfmJexImpCUD::selection() const

@@ -162,8 +162,12 @@ bool TfmJexMain::formActivate()
         TdmJexAttivazioni &reg = TdmJexAttivazioni::instance();
         reg.startupHook(f24epProvider ? f24epProvider() : true);
         // --all-functions shows them for this run; the user's setting always.
-        if (dmZptParams().ParamValue(TdmJexAttivazioni::allFunctionsParameter()).toString() == u"1")
-            reg.setAllFunctions(true);
+        // A setting that cannot be read leaves the default.
+        try {
+            if (dmZptParams().ParamValue(TdmJexAttivazioni::allFunctionsParameter()).toString() == u"1")
+                reg.setAllFunctions(true);
+        } catch (const std::exception &) {
+        }
         acTutteLeFunzioni->setChecked(reg.allFunctions());
         buildNavigation();
         if (mxOLBar->count() > 0)
