@@ -66,18 +66,24 @@ public:
         return q;
     }
 
+    // The personal data keep the codice fiscale in the registry table, the
+    // other sections in a value row of their own.
     QHash<QString, Held> held()
     {
         QHash<QString, Held> out;
-        QSqlQuery q = exec(QString::fromLatin1(kValuesOf).arg(QStringLiteral("TDIP7_ANAGRFISCALI"), QStringLiteral("FFIS7REDDDETR")));
+        QSqlQuery q = exec(QStringLiteral(
+            "SELECT afi.saficodfiscale, v.ffisvalue FROM tfis_datifiscali v "
+            "INNER JOIN tafi_anafiscale afi ON afi.iafiid = v.iafiid WHERE Upper(v.sfisfieldname) = 'FFIS7REDDDETR' "
+            "AND v.icdsid IN (SELECT icdsid FROM tcds_struttura WHERE Upper(scdsnome) = 'TDIP7_ANAGRFISCALI' "
+            "AND Lower(scdsprogramma) = 'jex')"));
         while (q.next()) {
-            Held &h = out[q.value(0).toString()];
+            Held &h = out[q.value(0).toString().toUpper()];
             h.income = q.value(1).toDouble();
             ++h.records;
         }
         q = exec(QString::fromLatin1(kValuesOf).arg(QStringLiteral("TINP7_INPDAP"), QStringLiteral("FINPDAP7_DMA_IMPPENS")));
         while (q.next())
-            ++out[q.value(0).toString()].inpdap;
+            ++out[q.value(0).toString().toUpper()].inpdap;
         return out;
     }
 
@@ -123,7 +129,7 @@ private Q_SLOTS:
         const qint64 lastRecord = mq.value(0).toLongLong();
         mq.finish();
         const QString progress = QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE icdsid = %1 AND ifisrigo > %2 "
-                                                "AND sfisfieldname = 'SDIP7CODFIS'").arg(icdsid).arg(lastRecord);
+                                                "AND Upper(sfisfieldname) = 'FFIS7REDDDETR'").arg(icdsid).arg(lastRecord);
 
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
