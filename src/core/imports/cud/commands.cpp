@@ -15,7 +15,7 @@ int runImportCudCommand(const CommandArgs &args)
     const QString agent = QStringLiteral("--agent");
     const QString noAgent = QStringLiteral("--no-agent");
     if (args.has(agent) && args.has(noAgent)) {
-        commandMessage(QStringLiteral("Indicare --agent oppure --no-agent, non entrambi."));
+        commandMessage(QStringLiteral("Indicare --agent oppure --no-agent, non entrambi.\n"));
         return 2;
     }
     TQxSQLConnection &conn = AppContext::instance().connection().xqoMain;
@@ -25,7 +25,7 @@ int runImportCudCommand(const CommandArgs &args)
         for (const QString &cf : list.split(u',', Qt::SkipEmptyParts))
             options.persons << cf.trimmed();
     if (args.has(QStringLiteral("--persons")) && options.persons.isEmpty()) {
-        commandMessage(QStringLiteral("--persons vuoto: indicare uno o più codici fiscali separati da virgole."));
+        commandMessage(QStringLiteral("--persons vuoto: indicare uno o più codici fiscali separati da virgole.\n"));
         return 2;
     }
     options.additionalTaxes = !args.has(QStringLiteral("--no-add"));
@@ -33,15 +33,16 @@ int runImportCudCommand(const CommandArgs &args)
         // As the window proposes it: the agent's data when the return has none.
         options.importAgent = args.has(agent) || (!args.has(noAgent) && job.agentMissing());
     } catch (const std::exception &e) {
-        commandMessage(errorText(e));
+        commandMessage(errorText(e) + u'\n');
         return 1;
     }
     const bool ok = job.run(options);
     if (!job.report().isEmpty())
         commandOutput(job.report().text() + u'\n');
-    commandOutput(QStringLiteral("Persone importate: %1\n").arg(job.importedPersons()));
+    if (ok || job.importedPersons() > 0)
+        commandOutput(QStringLiteral("Persone importate: %1\n").arg(job.importedPersons()));
     if (!ok) {
-        commandMessage(job.error());
+        commandMessage(job.error() + u'\n');
         return 1;
     }
     return 0;
