@@ -3,7 +3,6 @@
 #include "demo/demoagent.h"
 #include "sections/databasestore.h"
 #include "registration.h"
-#include "demo/demorecipients.h"
 #include "demo/demoschool.h"
 
 #include "base/appcontext.h"

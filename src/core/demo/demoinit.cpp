@@ -2,12 +2,13 @@
 #include "sections/databasestore.h"
 
 #include "demoagent.h"
-#include "demorecipients.h"
 
 #include "database/structureservice.h"
 #include "database/sqlconnection.h"
 #include "demo/f24payments.h"
 #include "demo/payrollarchivedemo.h"
+#include "imports/cud/cudimport.h"
+#include "base/errors.h"
 #include "telematic/returndata.h"
 
 #include <QSqlQuery>
@@ -96,7 +97,7 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
         if (out.result == InitResult::Created) {
             // The payroll archive of F24 payments, the agent's and the
             // supplier's records, the summary tables the payments do not
-            // fill (SX, SY, DI, an extinct agent) and the recipients'
+            // fill (SX, SY, DI, an extinct agent); then the recipients'
             // records, so that every function of the program has data.
             seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
             seedPayrollArchiveDemo(conn, school);
@@ -106,7 +107,15 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
             DbCdsStore access(&jexService);
             seedAgentDemo(school, access);
             seedTelematicDemo(access);
-            seedRecipientsDemo(school, access);
+            // The recipients come from the certifications through the
+            // import, as at a school; inside this transaction, so that a
+            // failed import leaves no half demo behind.
+            TCudImport cud(conn);
+            CudImportOptions all;
+            all.importAgent = false; // the agent's record is the demo's own
+            if (!cud.run(all))
+                throw EQxError(QStringLiteral("Importazione delle certificazioni della scuola dimostrativa: %1").arg(cud.error()));
+            out.cudReport = cud.report().lines();
         }
         tr.Commit();
     } catch (...) {

@@ -28,11 +28,12 @@ struct DemoInit
 {
     InitResult result = InitResult::Created;
     ReturnContents found; // what the database held; replaced when the demo was created
+    QStringList cudReport; // the report of the certification import that made the recipients
 };
 
 // Fills the database with the demo school in one transaction: the payroll
 // side, the certifications, the F24 payments, the return's own records and
-// the recipients. A database that already holds the demo school is left as
+// the recipients, imported from the certifications. A database that already holds the demo school is left as
 // it is, and one that holds anything else is refused (OtherSchool); with
 // force, what is there is deleted first.
 DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool &school);

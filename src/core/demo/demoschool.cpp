@@ -3,6 +3,7 @@
 #include "demo/codicefiscale.h"
 #include "catalogue/catalogue.h"
 #include "base/errors.h"
+#include "base/money.h"
 #include "database/sqlconnection.h"
 
 #include <QSet>
@@ -343,7 +344,20 @@ public:
         setField(cud, "LCUDCONGUAGLIO", QStringLiteral("X"));
         if (gen.chance(25))
             setField(cud, "SCUDANNOTAZIONI", QString::fromLatin1(gen.pick(kNotes)));
+        // Arrears of earlier years, taxed separately, for one in seven.
+        if (index % 7 == 2) {
+            const Cents arrears = 42000 + 13735 * ((index / 7) % 5);
+            setMoney(cud, "FCUDTCOMPARRDETR", arrears);
+            setMoney(cud, "FCUDTOTRITOPER", percentOf(arrears, 23.0));
+        }
+        // The second employee changed payroll office in the summer: a first
+        // certification up to June, then the comprehensive one of the year.
+        const bool comprehensive = index == 1;
+        if (comprehensive)
+            setField(cud, "LCUDCOMPRENSIVO", QStringLiteral("X"));
         cud.post();
+        if (comprehensive)
+            earlierCertification(cud);
 
         // Public-sector pension and end-of-service contributions.
         ClientDataSet &inpdap = school.table(QStringLiteral("TCUDN_INPDAP"));
@@ -458,6 +472,31 @@ public:
         setMoney(ase, "FCUDRITTITACC", percentOf(gross, 20.0));
         ase.post();
         ++school.selfEmployed;
+    }
+
+    // A copy of the current certification as the one of June: half the
+    // amounts, no adjustment, replaced by the comprehensive one on import.
+    static void earlierCertification(ClientDataSet &cud)
+    {
+        QVariantList values;
+        for (int i = 0; i < cud.fieldCount(); ++i)
+            values << cud.field(i)->value();
+        cud.append();
+        for (int i = 0; i < cud.fieldCount(); ++i) {
+            Field *f = cud.field(i);
+            if (f->type() == FieldType::Currency && values[i].isValid())
+                f->setAsMoney(TQmrCalcola::RoundCurr(2, qRound64(values[i].toDouble() * 10000) / 2));
+            else
+                f->setValue(values[i]);
+        }
+        auto money = [&cud](const char *f) { return cud.fieldByName(QString::fromLatin1(f))->asMoney(); };
+        cud.fieldByName(QStringLiteral("FCUDRITIRPEF"))->setAsMoney(money("FCUDIMPOLORDA") - money("FCUDTOTDETR"));
+        setField(cud, "SCUDMESE", QStringLiteral("06"));
+        setField(cud, "DCUDDATFINRL", QDate(2024, 6, 30));
+        setField(cud, "ICUDPERIODOLAV", 182);
+        for (const char *f : {"LCUDCONGUAGLIO", "LCUDCOMPRENSIVO", "SCUDANNOTAZIONI", "FCUDTCOMPARRDETR", "FCUDTOTRITOPER"})
+            setField(cud, f, QVariant());
+        cud.post();
     }
 
     // Month flags "X" for the months of the relationship.

@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "database/connection.h"
+#include "database/params.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,6 +113,25 @@ void TfmJexMain::buildMenus()
     acIstruzioni = miHelp->addAction(QStringLiteral("Istruzioni"));
     acIstruzioni->setObjectName(QStringLiteral("acIstruzioni"));
     connect(acIstruzioni, &QAction::triggered, this, [this] { execute(QStringLiteral("xasIstruzioni")); });
+    miHelp->addSeparator();
+    acTutteLeFunzioni = miHelp->addAction(QStringLiteral("Mostra tutte le funzioni"));
+    acTutteLeFunzioni->setObjectName(QStringLiteral("acTutteLeFunzioni"));
+    acTutteLeFunzioni->setCheckable(true);
+    connect(acTutteLeFunzioni, &QAction::triggered, this, &TfmJexMain::setAllFunctions);
+}
+
+void TfmJexMain::setAllFunctions(bool on)
+{
+    TdmJexAttivazioni::instance().setAllFunctions(on);
+    acTutteLeFunzioni->setChecked(on);
+    try {
+        dmZptParams().SetParamValue(TdmJexAttivazioni::allFunctionsParameter(), on ? QStringLiteral("1") : QStringLiteral("0"));
+    } catch (const std::exception &e) {
+        messages().warning(QStringLiteral("L'impostazione \"Mostra tutte le funzioni\" vale per questa sessione ma non è "
+                                          "stata salvata: %1").arg(errorText(e)));
+    }
+    if (m_activated)
+        buildNavigation();
 }
 
 bool TfmJexMain::formShow()
@@ -139,7 +159,16 @@ bool TfmJexMain::formActivate()
     // The first activation reads the year's parameters from the database: a
     // failure there is shown like one of the start-up, and the program ends.
     try {
-        TdmJexAttivazioni::instance().startupHook(f24epProvider ? f24epProvider() : true);
+        TdmJexAttivazioni &reg = TdmJexAttivazioni::instance();
+        reg.startupHook(f24epProvider ? f24epProvider() : true);
+        // --all-functions shows them for this run; the user's setting always.
+        // A setting that cannot be read leaves the default.
+        try {
+            if (dmZptParams().ParamValue(TdmJexAttivazioni::allFunctionsParameter()).toString() == u"1")
+                reg.setAllFunctions(true);
+        } catch (const std::exception &) {
+        }
+        acTutteLeFunzioni->setChecked(reg.allFunctions());
         buildNavigation();
         if (mxOLBar->count() > 0)
             mxOLBar->setCurrentIndex(0);
@@ -164,11 +193,18 @@ void TfmJexMain::buildNavigation()
         mxOLBar->removeItem(0);
         delete w;
     }
+    for (QMenu *m : std::as_const(m_navigationMenus)) {
+        menuBar()->removeAction(m->menuAction());
+        m->deleteLater();
+    }
+    m_navigationMenus.clear();
     for (const RegistryPage &p : reg.pages()) {
         QList<RegistryItem> items = reg.itemsOf(p.name);
         QMenu *menu = nullptr;
-        if (p.inMenu && p.visible)
+        if (p.inMenu && p.visible) {
             menu = menuBar()->addMenu(p.caption);
+            m_navigationMenus << menu;
+        }
         if (p.visible) {
             auto *pageWidget = new QWidget;
             pageWidget->setObjectName(p.name);
@@ -198,6 +234,7 @@ void TfmJexMain::buildNavigation()
     }
     // Window menu of the document windows.
     QMenu *win = menuBar()->addMenu(QStringLiteral("Fi&nestre"));
+    m_navigationMenus << win;
     win->addAction(QStringLiteral("Sovrapponi"), mdiArea, &QMdiArea::cascadeSubWindows);
     win->addAction(QStringLiteral("Affianca"), mdiArea, &QMdiArea::tileSubWindows);
     win->addAction(QStringLiteral("Chiudi tutte"), mdiArea, &QMdiArea::closeAllSubWindows);

@@ -33,6 +33,11 @@ public:
     QAction *acAid = nullptr;
     QAction *acReportMan = nullptr;
     QAction *miInvioTele = nullptr;
+    QAction *acTutteLeFunzioni = nullptr; // the user's setting, kept in the parameters
+
+    // Shows or hides the functions the registry hides by default, rebuilds
+    // the navigation and keeps the choice in the parameter store.
+    void setAllFunctions(bool on);
 
     // Opens the database and runs the start-up checks, with the hourglass;
     // false when the application must end (the user has been told).
@@ -63,6 +68,7 @@ private:
     void buildMenus();
     void buildNavigation();
     bool m_activated = false;
+    QList<QMenu *> m_navigationMenus; // built from the registry, rebuilt with it
 };
 
 } // namespace jex

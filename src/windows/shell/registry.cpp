@@ -137,9 +137,18 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     shell("xasEntratel", "Istruzioni Entratel", "Entratel.pdf");
 }
 
+QStringList TdmJexAttivazioni::revealedByAllFunctions()
+{
+    return {QStringLiteral("xafImpCUD"), QStringLiteral("xafDipParteA"), QStringLiteral("xafAutonomo"),
+            QStringLiteral("xpgRiepiloghi"), QStringLiteral("xpgStrumenti")};
+}
+
 QList<RegistryPage> TdmJexAttivazioni::pages() const
 {
     QList<RegistryPage> r = m_pages;
+    if (m_allFunctions)
+        for (RegistryPage &p : r)
+            p.visible = p.visible || revealedByAllFunctions().contains(p.name);
     std::stable_sort(r.begin(), r.end(), [](const RegistryPage &a, const RegistryPage &b) { return a.order < b.order; });
     return r;
 }
@@ -152,8 +161,11 @@ QList<RegistryItem> TdmJexAttivazioni::itemsOf(const QString &page) const
         if (p.name == page)
             sorted = p.sorted;
     for (const RegistryItem &i : m_items)
-        if (i.page == page)
+        if (i.page == page) {
             r << i;
+            if (m_allFunctions && revealedByAllFunctions().contains(i.name))
+                r.last().visible = true;
+        }
     if (sorted)
         std::stable_sort(r.begin(), r.end(), [](const RegistryItem &a, const RegistryItem &b) { return a.order < b.order; });
     return r;

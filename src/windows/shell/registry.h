@@ -120,6 +120,15 @@ public:
 
     static QString noOpenWindowsText();
 
+    // The functions hidden by default (the CU import, the employee and
+    // self-employed windows, the pages Riepiloghi and Strumenti) are shown
+    // when this is on: the user's setting (menu "?") or --all-functions.
+    void setAllFunctions(bool on) { m_allFunctions = on; }
+    bool allFunctions() const { return m_allFunctions; }
+    static QStringList revealedByAllFunctions();
+    // The parameter of the user's setting.
+    static QString allFunctionsParameter() { return QStringLiteral("JEX_TUTTELEFUNZIONI"); }
+
 private:
     TdmJexAttivazioni();
     void runHook(const QString &name, const ItemContext &ctx);
@@ -128,6 +137,7 @@ private:
     QList<RegistryItem> m_items;
     QHash<QString, Hook> m_hooks;
     bool m_f24ep = true;
+    bool m_allFunctions = false;
 };
 
 } // namespace jex

@@ -61,6 +61,7 @@ private Q_SLOTS:
     void cleanup() { setMessageService(nullptr); }
 
     void pagesAndItems();
+    void allFunctionsShowHidden();
     void noOpenWindows_data();
     void noOpenWindows();
     void f24RefusedSilently();
@@ -91,6 +92,40 @@ void TstRegistry::pagesAndItems()
     QCOMPARE(prospetti, (QStringList{"xafDipParteA", "xafAutonomo", "xafDI", "xafSt", "xafSv", "xafSX", "xafSY", "xafSs"}));
     QCOMPARE(reg.item("xacExportCDS")->caption, QStringLiteral("Esporta dati "));
     QCOMPARE(reg.item("xafSY")->formClass, QStringLiteral("TfmJexprospSY"));
+}
+
+// Hidden by default; the user's setting or --all-functions shows the CU
+// import, the employee and self-employed windows and the two tool pages,
+// and nothing else that is hidden.
+void TstRegistry::allFunctionsShowHidden()
+{
+    auto &reg = TdmJexAttivazioni::instance();
+    auto visible = [&reg] {
+        QStringList out;
+        for (const RegistryPage &p : reg.pages()) {
+            if (p.visible)
+                out << p.name;
+            for (const RegistryItem &i : reg.itemsOf(p.name))
+                if (i.visible)
+                    out << i.name;
+        }
+        return out;
+    };
+    const QStringList byDefault = visible();
+    for (const QString &name : TdmJexAttivazioni::revealedByAllFunctions())
+        QVERIFY2(!byDefault.contains(name), qPrintable(name));
+    reg.setAllFunctions(true);
+    const QStringList all = visible();
+    reg.setAllFunctions(false);
+    QCOMPARE(visible(), byDefault);
+    QStringList added = all;
+    for (const QString &n : byDefault)
+        added.removeOne(n);
+    QStringList expected = TdmJexAttivazioni::revealedByAllFunctions();
+    std::sort(added.begin(), added.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(added, expected);
+    QVERIFY(!all.contains(QStringLiteral("xafAddizionali"))); // hidden on its page, stays hidden
 }
 
 void TstRegistry::noOpenWindows_data()
