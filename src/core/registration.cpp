@@ -33,6 +33,7 @@ void registerCore(Registry &registry)
     registerF24Schema(registry);
     registerF24Commands(registry);
     registerTelematic(registry);
+    registerSupply(registry);
     registerPrinting(registry);
     registerDemo(registry);
 }

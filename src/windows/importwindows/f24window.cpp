@@ -1,4 +1,5 @@
 #include "importwindows/f24window.h"
+#include "importwindows/readfilewindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -107,6 +108,8 @@ void registerImportWindows(WindowRegistry &registry)
 {
     registry.forms.add(QStringLiteral("TfmJexImportF24"),
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
+    registry.forms.add(QStringLiteral("TfmJexReadFile"),
+                       [](QWidget *parent) -> QWidget * { return new TfmJexReadFile(parent); });
 }
 
 
