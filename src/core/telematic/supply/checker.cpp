@@ -132,6 +132,15 @@ bool validFiscalCode(const QString &code)
     return demo::isValidPersonCode(code) || demo::isValidOrganisationCode(code);
 }
 
+// What is wrong with a codice fiscale: its shape or its check character.
+QString fiscalCodeText(const QString &t)
+{
+    const bool person = t.size() == 16, organisation = t.size() == 11 && allDigits(t);
+    if (person || organisation)
+        return QStringLiteral("Codice fiscale \"%1\" con il carattere di controllo errato.").arg(t);
+    return QStringLiteral("Codice fiscale \"%1\" non valido: attesi 16 caratteri o 11 cifre.").arg(t);
+}
+
 bool validDate(QStringView s)
 {
     return s.size() == 8 && allDigits(s) && QDate(s.mid(4, 4).toInt(), s.mid(2, 2).toInt(), s.left(2).toInt()).isValid();
@@ -190,11 +199,18 @@ private:
     };
 
     void add(Finding::Severity severity, int line, QChar record, int module, const QString &field, int position,
-             const QString &text)
+             const QString &text, bool readable = false)
     {
         (severity == Finding::Error ? m_report.errors : m_report.warnings)++;
+        if (severity == Finding::Error && !readable)
+            ++m_report.blocking;
         if (m_report.findings.size() < CheckReport::kMaxListed)
-            m_report.findings.append({severity, m_file, line, record, module, field, position, text});
+            m_report.findings.append({severity, m_file, line, record, module, field, position, text, readable});
+    }
+    // An invalid value that is read all the same.
+    void invalid(int line, QChar record, int module, const QString &field, int position, const QString &text)
+    {
+        add(Finding::Error, line, record, module, field, position, text, true);
     }
     void error(int line, QChar record, const QString &text) { add(Finding::Error, line, record, 0, {}, 0, text); }
 
@@ -561,8 +577,10 @@ void Checker::checkPositionalValue(const PositionalField &f, const QString &valu
     const QString t = AllTrim(value);
     const int before = m_report.errors;
     if (format == u"CF") {
-        if (!t.isEmpty() && (value.startsWith(u' ') || !validFiscalCode(t)))
-            fault(QStringLiteral("Codice fiscale \"%1\" non valido.").arg(t));
+        if (!t.isEmpty() && value.startsWith(u' '))
+            fault(QStringLiteral("Codice fiscale \"%1\" non allineato a sinistra.").arg(t));
+        else if (!t.isEmpty() && !validFiscalCode(t))
+            invalid(line, type, module, number, f.start, fiscalCodeText(t));
     } else if (format == u"NF") {
         if (!allDigits(value))
             fault(QStringLiteral("Valore \"%1\" non numerico: atteso un numero di %2 cifre.").arg(value).arg(f.width));
@@ -679,7 +697,7 @@ void Checker::checkKeyValue(const RecordLayout &layout, const KeyField &key, con
         if (!right || t.size() != 6 || !allDigits(t))
             fault(QStringLiteral("Periodo \"%1\" non valido: attesi mese e anno (MMAAAA) allineati a destra.").arg(t));
         else if (t.left(2).toInt() < 1 || t.left(2).toInt() > 12)
-            fault(QStringLiteral("Periodo \"%1\" non valido: il mese %2 non è tra 01 e 12.").arg(t, t.left(2)));
+            invalid(line, type, module, code, position, QStringLiteral("Periodo \"%1\" non valido: il mese %2 non è tra 01 e 12.").arg(t, t.left(2)));
     } else if (format == u"DT") {
         if (!right || !validDate(t))
             fault(QStringLiteral("Data \"%1\" non valida: attesa una data reale nella forma GGMMAAAA, allineata a "
@@ -688,8 +706,10 @@ void Checker::checkKeyValue(const RecordLayout &layout, const KeyField &key, con
         if (t != u"1" || !right)
             fault(QStringLiteral("Casella \"%1\" non valida: atteso \"1\" allineato a destra.").arg(t));
     } else if (format == u"CF") {
-        if (value.startsWith(u' ') || !validFiscalCode(t))
-            fault(QStringLiteral("Codice fiscale \"%1\" non valido.").arg(t));
+        if (value.startsWith(u' '))
+            fault(QStringLiteral("Codice fiscale \"%1\" non allineato a sinistra.").arg(t));
+        else if (!validFiscalCode(t))
+            invalid(line, type, module, code, position, fiscalCodeText(t));
     } else {
         if (value.startsWith(u' '))
             fault(QStringLiteral("Testo \"%1\" non allineato a sinistra.").arg(t));
@@ -769,7 +789,7 @@ void Checker::finishSupply(QList<FileState> &states)
                 add(Finding::Error, s.bLine, u'B', 0, {}, b.position,
                     QStringLiteral("Casella del prospetto %1 \"%2\" non valida: attesi 0 o 1.").arg(table).arg(v));
             else if ((v == u'1') != b.present)
-                add(Finding::Error, s.bLine, u'B', 0, {}, b.position,
+                invalid(s.bLine, u'B', 0, {}, b.position,
                     b.present ? QStringLiteral("La casella del prospetto %1 vale 0 ma la fornitura contiene il prospetto.").arg(table)
                               : QStringLiteral("La casella del prospetto %1 vale 1 ma la fornitura non contiene il prospetto.").arg(table));
         }

@@ -25,6 +25,10 @@ struct Finding
     QString field;     // key-value code, or the ordinal of a positional field
     int position = 0;  // first character of the field in the record; 0 when none
     QString text;      // Italian
+    // A value that reads but is not valid (a check character, a month, a
+    // box of the frontispiece): the supply can still be read back and the
+    // value corrected in the return.
+    bool readable = false;
 
     // "77025:3: errore: record D, modulo 1, campo ST002002 (pos. 114): ..."
     QString toString() const;
@@ -56,6 +60,7 @@ struct CheckReport
     QList<Finding> findings; // at most kMaxListed; the counts below are complete
     int errors = 0;
     int warnings = 0;
+    int blocking = 0; // errors that keep the supply from being read back
     bool unreadable = false; // a file could not be read at all
     int files = 0;
     int records = 0;

@@ -300,9 +300,9 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
         messages().progress(QStringLiteral("Lettura del file telematico"), int(done / 1024), int(total / 1024));
     };
     result.check = checkSupply(files, layouts, options);
-    if (result.check.errors > 0 || result.check.unreadable) {
-        result.message = QStringLiteral("La fornitura non è stata letta: il controllo ha trovato %1 errori. Nulla è "
-                                        "stato scritto.").arg(result.check.errors);
+    if (result.check.blocking > 0 || result.check.unreadable) {
+        result.message = QStringLiteral("La fornitura non è stata letta: il controllo ha trovato %1 errori che ne "
+                                        "impediscono la lettura. Nulla è stato scritto.").arg(result.check.blocking);
         return result;
     }
     const SupplyContent content = supplyContent(parsed, layouts);
@@ -317,6 +317,9 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
     }
     result.message = QStringLiteral("Fornitura letta: frontespizio del sostituto %1 e %2 righe dei prospetti (%3).")
                          .arg(content.agentCode()).arg(rows).arg(result.check.summary());
+    if (result.check.errors > 0)
+        result.message += QStringLiteral(" I valori segnalati come errori sono stati letti come sono: correggerli "
+                                         "nella dichiarazione prima di generare il file.");
     return result;
 }
 
