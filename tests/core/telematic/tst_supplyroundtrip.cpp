@@ -5,6 +5,7 @@
 #include "coretest.h"
 #include "telfixture.h"
 
+#include "base/errors.h"
 #include "demo/codicefiscale.h"
 #include "telematic/supply/reader.h"
 

@@ -351,8 +351,6 @@ bool Checker::checkFile(FileState &state)
         } else {
             text = QString::fromLatin1(raw.bytes);
         }
-        if (raw.length > raw.bytes.size())
-            text += QString(int(std::min<qint64>(raw.length - raw.bytes.size(), 4)), u' ');
         const qint64 length = raw.length > raw.bytes.size() ? raw.length : text.size();
 
         bool control = false;
@@ -606,8 +604,11 @@ void Checker::codeInList(const TXMLCampoType &campo, const QString &value, int l
     const auto it = codeListColumns().constFind(campo.Field().toUpper());
     if (it == codeListColumns().constEnd() || m_lists.rowCount(*it) == 0)
         return;
-    bool zero = allDigits(value) && value.toLongLong() == 0;
-    if (!zero && !m_lists.contains(*it, value))
+    // Numeric codes are written zero-filled ("01"), lists hold them as numbers.
+    const bool digits = allDigits(value);
+    if (digits && value.toLongLong() == 0)
+        return;
+    if (!m_lists.contains(*it, value) && !(digits && m_lists.contains(*it, QString::number(value.toLongLong()))))
         add(Finding::Warning, line, type, module, field, position,
             QStringLiteral("Codice \"%1\" non presente nella tabella %2.").arg(value, *it));
 }
