@@ -23,6 +23,12 @@ QString organisation(int n)
     return first + QString::number(demo::organisationCheckDigit(first));
 }
 
+// A person's code with its check character.
+QString person(const char *first15)
+{
+    return QString::fromLatin1(first15) + demo::personCheckChar(QString::fromLatin1(first15));
+}
+
 struct Return : test::TelFixture
 {
     Return()
@@ -77,7 +83,7 @@ private Q_SLOTS:
     {
         Return r;
         for (int m = 1; m <= 14; ++m)
-            r.stRow(m, 1000.0 + m);
+            r.stRow((m - 1) % 12 + 1, 1000.0 + m);
         for (int m = 1; m <= 3; ++m)
             r.svRow(m, 85.2 * m);
         r.row("TPST2_PROSPETTOSTS2", {{"SPST2MESE", "02"}, {"SPST2ANNO", "2024"}, {"FPST2RITEFFETTUATE", 214.6},
@@ -87,9 +93,9 @@ private Q_SLOTS:
                                       {"SPST3MESE27", "03"}, {"SPST3ANNO27", "2024"}, {"FPST3RITEFFETTUATE27", 50.0},
                                       {"FPST3IMPOVERSATO27", 50.0}, {"DPST3DTVERS27", QDate(2024, 4, 16)}});
         r.row("TPSX_PROSPETTOSX", {{"FCRECONGCESSRAPP_SX", 420.0}, {"CREUTILF24_SX1", 420.0}, {"LVA_SX", "1"}});
-        r.row("TPDI_PROSPETTODI", {{"SPDICODFIS", organisation(55)}, {"SPDINOTA", "A"}, {"SPDIPERIMP", "2023"},
+        r.row("TPDI_PROSPETTODI", {{"SPDICODFIS", organisation(55)}, {"SPDINOTA", "Q"}, {"SPDIPERIMP", "2023"},
                                    {"FPDIMAGCRED", 75.0}});
-        r.row("TPSY3_PROSPETTOSY3", {{"SPSY3CFBEN", "VRDGPP80C03L219K"}, {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
+        r.row("TPSY3_PROSPETTOSY3", {{"SPSY3CFBEN", person("VRDGPP80C03L219")}, {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
         r.row("TPSY4_PROSPETTOSY4", {{"SSY4DEN", "MUELLER SCHMIDT VON HOHENSTEIN"}, {"SSY4NOME", "JOHANNES"},
                                      {"DSY4DNASC", QDate(1968, 5, 21)}, {"FSY4AMMLORDCORR", 1500.0},
                                      {"FSY4RITTITIMP", 450.0}});

@@ -16,16 +16,16 @@ int runCheckFile(const CommandArgs &args)
 {
     if (args.positional.isEmpty()) {
         commandMessage(QStringLiteral("Indicare il file telematico da controllare (e gli altri file della fornitura, se "
-                                      "divisa)."));
+                                      "divisa).\n"));
         return 2;
     }
     try {
         const supply::CheckReport report = supply::checkFile(args.positional);
         for (const QString &line : report.lines())
-            commandOutput(line);
+            commandOutput(line + u'\n');
         return report.exitCode();
     } catch (const std::exception &e) {
-        commandMessage(errorText(e));
+        commandMessage(errorText(e) + u'\n');
         return 2;
     }
 }
@@ -34,25 +34,25 @@ int runReadFile(const CommandArgs &args)
 {
     if (args.positional.isEmpty()) {
         commandMessage(QStringLiteral("Indicare il file telematico da leggere (e gli altri file della fornitura, se "
-                                      "divisa)."));
+                                      "divisa).\n"));
         return 2;
     }
     try {
         const supply::ReadResult result = supply::readFileIntoReturn(args.positional, args.has(QStringLiteral("--replace")));
         for (const supply::Finding &f : result.check.findings)
-            commandMessage(f.toString());
+            commandMessage(f.toString() + u'\n');
         if (!result.written) {
-            commandMessage(result.message);
+            commandMessage(result.message + u'\n');
             return result.check.unreadable ? 2 : 1;
         }
-        commandOutput(result.message);
+        commandOutput(result.message + u'\n');
         for (const QString &line : result.rowsByTable)
-            commandOutput(line);
+            commandOutput(line + u'\n');
         return 0;
     } catch (const EAbort &) {
         return 1;
     } catch (const std::exception &e) {
-        commandMessage(QStringLiteral("La fornitura non è stata letta: ") + errorText(e));
+        commandMessage(QStringLiteral("La fornitura non è stata letta: ") + errorText(e) + u'\n');
         return 1;
     }
 }

@@ -3,6 +3,8 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "base/strutil.h"
+#include "codelists/codecheck.h"
+#include "codelists/codelists.h"
 #include "dataset/dataset.h"
 #include "database/sqlconnection.h"
 #include "sections/databasestore.h"
@@ -30,6 +32,17 @@ QVariant dateValue(const QString &t)
     return d.isValid() ? QVariant(d) : QVariant();
 }
 
+// A zero-filled code in the form its code list holds it ("01" or "1").
+QString listForm(const QString &column, const QString &code)
+{
+    const auto it = codeListColumns().constFind(column.toUpper());
+    if (it == codeListColumns().constEnd())
+        return code;
+    static const CodeLists lists = CodeLists::installation();
+    const QString plain = QString::number(code.toLongLong());
+    return !lists.contains(*it, code) && lists.contains(*it, plain) ? plain : code;
+}
+
 // A positional value back as the column's value: the inverse of its format.
 QVariant positionalValue(const TXMLCampoType &c, const QString &raw)
 {
@@ -44,7 +57,7 @@ QVariant positionalValue(const TXMLCampoType &c, const QString &raw)
         bool zero = true;
         for (QChar ch : t)
             zero = zero && ch == u'0';
-        return zero ? QVariant() : QVariant(t);
+        return zero ? QVariant() : QVariant(listForm(c.Field(), t));
     }
     return t;
 }
