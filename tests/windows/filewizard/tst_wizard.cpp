@@ -63,8 +63,9 @@ private Q_SLOTS:
         // What was written has been checked (the fixture's agent code has a
         // wrong check character).
         const QStringList info = w.form.infoLines();
-        QVERIFY(std::any_of(info.begin(), info.end(),
-                            [](const QString &l) { return l.startsWith(u"Controllo del file scritto: Errori: "); }));
+        QVERIFY2(std::any_of(info.begin(), info.end(),
+                             [](const QString &l) { return l.startsWith(u"Controllo del file scritto: Errori: "); }),
+                 qPrintable(info.join(u'|')));
     }
 
     void onlyStSectionTwo()
