@@ -3,6 +3,7 @@
 #include "windowregistration.h"
 #include "shell/registry.h"
 #include "filewizard/wizard.h"
+#include "filewizard/checkfilewindow.h"
 
 namespace jex {
 
@@ -10,6 +11,8 @@ void registerFileWizard(WindowRegistry &registry)
 {
     registry.forms.add(QStringLiteral("TfmJexFile"),
                        [](QWidget *parent) -> QWidget * { return new TfmJexFile(parent); });
+    registry.forms.add(QStringLiteral("TfmJexCheckFile"),
+                       [](QWidget *parent) -> QWidget * { return new TfmJexCheckFile(parent); });
 }
 
 } // namespace jex

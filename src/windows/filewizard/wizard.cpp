@@ -1,4 +1,6 @@
 #include "filewizard/wizard.h"
+#include "telematic/supply/checker.h"
+#include "telematic/supply/supplylayout.h"
 
 #include "telematic/job.h"
 #include "sections/databasestore.h"
@@ -322,7 +324,12 @@ void TfmJexFile::buOkClick()
     try {
         {
             WaitCursor wait;
-            TelematicJob(*m_dm).write(m_outFile);
+            const QStringList files = TelematicJob(*m_dm).write(m_outFile);
+            // What was written is checked as a supply read back from disk.
+            const supply::CheckReport report = supply::checkSupply(files, supply::SupplyLayouts(m_dm->layoutDir));
+            for (const supply::Finding &f : report.findings.mid(0, 20))
+                addInfo(f.toString());
+            addInfo(QStringLiteral("Controllo del file scritto: ") + report.summary());
         }
         buCancelClick();
         messages().messageDlg(QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")

@@ -1,5 +1,6 @@
 #include "importwindows/f24window.h"
 #include "importwindows/cudwindow.h"
+#include "importwindows/readfilewindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -110,6 +111,8 @@ void registerImportWindows(WindowRegistry &registry)
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
     registry.forms.add(QStringLiteral("TfmJexImpCUD"),
                        [](QWidget *parent) -> QWidget * { return new TfmJexImpCUD(parent); });
+    registry.forms.add(QStringLiteral("TfmJexReadFile"),
+                       [](QWidget *parent) -> QWidget * { return new TfmJexReadFile(parent); });
 }
 
 

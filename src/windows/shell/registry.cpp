@@ -98,6 +98,7 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     form("xafImpCUD", "xpgImport", 10, "CU", "TfmJexImpCUD", true, false, ItemRule::NoOpenWindowsWarning);
     form("axfImp770ap", "xpgImport", 30, "770 anno prec.", "TfmJexImp770ap", false, false).enabled = false;
     form("xafImpF24", "xpgImport", 30, "F24EP", "TfmJexImportF24", true, true, ItemRule::ImportF24);
+    form("xafLeggiFile", "xpgImport", 40, "File telematico", "TfmJexReadFile", true, true, noWin);
     form("xafDipParteA", "xpgProspet", 0, "Dipendente", "TfmJexDipendente", false, false);
     form("xafAutonomo", "xpgProspet", 1, "Autonomo", "TfmJexAutonomo", false, false);
     form("xafDI", "xpgProspet", 2, "Prospetto DI", "TfmJexProspDI", false, true);
@@ -107,6 +108,7 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     form("xafSY", "xpgProspet", 6, "Prospetto SY", "TfmJexprospSY", false, true);
     form("xafSs", "xpgProspet", 100, "Prospetto SS", "TfmJexProspSS", false, false);
     form("xafFile", "xpgFile", 10, "File Telematico", "TfmJexFile", true, true, none);
+    form("xafControllaFile", "xpgFile", 20, "Controlla file telematico", "TfmJexCheckFile", true, true, none);
     form("xafSosEstinto", "xpgTabelle", 10, "Sostituto Estinto", "TfmJexSosEst", false, true);
     form("xafTabelleCodici", "xpgTabelle", 20, "Tabelle codici", "TfmJexTabelleCodici", true, true);
     form("xafStpFront", "xpgStampe", 1, "Frontespizio", "TfmJexPdfFront", true, true, noWin);

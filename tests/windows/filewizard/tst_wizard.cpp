@@ -60,6 +60,12 @@ private Q_SLOTS:
         QCOMPARE(w.proposed, QStringLiteral("77025"));
         QCOMPARE(TelFixture::lines(fx.tmp.filePath("77025")).size(), 3);
         QVERIFY(msgs.contains("Generazione file completata con successo. Il file è presente in:\n\r"));
+        // What was written has been checked (the fixture's agent code has a
+        // wrong check character).
+        const QStringList info = w.form.infoLines();
+        QVERIFY2(std::any_of(info.begin(), info.end(),
+                             [](const QString &l) { return l.startsWith(u"Controllo del file scritto: Errori: "); }),
+                 qPrintable(info.join(u'|')));
     }
 
     void onlyStSectionTwo()
