@@ -33,6 +33,7 @@ void registerCore(Registry &registry)
     registerF24Schema(registry);
     registerPayrollArchiveSchema(registry);
     registerF24Commands(registry);
+    registerAutonomiCommands(registry);
     registerTelematic(registry);
     registerPrinting(registry);
     registerDemo(registry);

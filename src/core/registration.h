@@ -36,6 +36,7 @@ void registerCodeListCommands(Registry &registry); // codelists/commands.cpp
 void registerF24Schema(Registry &registry);        // imports/f24/payrollschema.cpp
 void registerPayrollArchiveSchema(Registry &registry); // imports/cud/payrollarchive.cpp
 void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
+void registerAutonomiCommands(Registry &registry); // imports/autonomi/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp
 void registerDemo(Registry &registry);             // demo/commands.cpp

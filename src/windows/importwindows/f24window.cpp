@@ -1,4 +1,5 @@
 #include "importwindows/f24window.h"
+#include "importwindows/autonomiwindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -105,6 +106,7 @@ void TfmJexImportF24::acImportaExecute()
 
 void registerImportWindows(WindowRegistry &registry)
 {
+    registerAutonomiWindows(registry);
     registry.forms.add(QStringLiteral("TfmJexImportF24"),
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
 }
