@@ -266,6 +266,7 @@ TAutonomiImport::Outcome TAutonomiImport::importPerson(const AutonomiPayee &p)
         return Outcome::Unchanged;
     }
 
+    bool replaceInPlace = false;
     if (m_dau.locate(QStringLiteral("SDAU7CODFIS"), QVariantList{codFis})) {
         if (m_policy == OverwritePolicy::Never)
             return Outcome::Unchanged;
@@ -273,8 +274,14 @@ TAutonomiImport::Outcome TAutonomiImport::importPerson(const AutonomiPayee &p)
             && !messages().confirm(p.cognome + u' ' + p.nome + QStringLiteral("  :  ")
                                    + QStringLiteral("Dipendente già presente in archivio, si vogliono sostituire i dati?")))
             return Outcome::Unchanged;
-        m_dau.remove();
-        m_store.saveCds(kDau, m_dau);
+        if (m_variant == AutonomiVariant::OnlyRegistry) {
+            // The sums paid stay, and with them the registry link they hold:
+            // the record is rewritten in place rather than deleted.
+            replaceInPlace = true;
+        } else {
+            m_dau.remove();
+            m_store.saveCds(kDau, m_dau);
+        }
         if (m_variant == AutonomiVariant::Full) {
             bool removed = false;
             m_dse.first();
@@ -310,7 +317,7 @@ TAutonomiImport::Outcome TAutonomiImport::importPerson(const AutonomiPayee &p)
             throw EQxError(QStringLiteral("Nessun dato da importare."));
     }
 
-    insertRegistry(p, codFis, person, address);
+    insertRegistry(p, codFis, person, address, replaceInPlace);
 
     if (m_variant == AutonomiVariant::Full) {
         for (const QString &causale : {QStringLiteral("A"), QStringLiteral("M"), QStringLiteral("P")}) {
@@ -326,9 +333,19 @@ TAutonomiImport::Outcome TAutonomiImport::importPerson(const AutonomiPayee &p)
 }
 
 void TAutonomiImport::insertRegistry(const AutonomiPayee &p, const QString &codFis, const QSqlRecord &person,
-                                     const QSqlRecord &address)
+                                     const QSqlRecord &address, bool inPlace)
 {
-    m_dau.append();
+    if (inPlace) {
+        m_dau.edit();
+        for (int i = 0; i < m_dau.fieldCount(); ++i) {
+            Field *f = m_dau.field(i);
+            if (f->name().compare(u"iAfiID", Qt::CaseInsensitive) != 0
+                && f->name().compare(u"iFisRigo", Qt::CaseInsensitive) != 0)
+                f->clear();
+        }
+    } else {
+        m_dau.append();
+    }
     setText(m_dau, "SDAU7GRUPPOANA", QStringLiteral("A"));
     setText(m_dau, "SDAU7CODFIS", codFis);
     setText(m_dau, "SDAU7COGNOME", p.cognome);

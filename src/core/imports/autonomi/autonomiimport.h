@@ -111,7 +111,7 @@ private:
     Outcome importPerson(const AutonomiPayee &p);
     void openSections();
     void insertRegistry(const AutonomiPayee &p, const QString &codFis, const QSqlRecord &person,
-                        const QSqlRecord &address);
+                        const QSqlRecord &address, bool inPlace);
     void insertPayment(const QString &codFis, const QString &causale, const QList<qint64> &regs);
     QSqlQuery run(const QString &name, const QVariantMap &params, const QList<qint64> *regs = nullptr);
 
