@@ -7,7 +7,6 @@
 #include "database/structureservice.h"
 #include "database/sqlconnection.h"
 #include "demo/f24payments.h"
-#include "demo/autonomidemo.h"
 #include "demo/payrollarchivedemo.h"
 #include "telematic/returndata.h"
 
