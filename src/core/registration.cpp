@@ -34,6 +34,7 @@ void registerCore(Registry &registry)
     registerPayrollArchiveSchema(registry);
     registerF24Commands(registry);
     registerCudCommands(registry);
+    registerAutonomiCommands(registry);
     registerTelematic(registry);
     registerSupply(registry);
     registerPrinting(registry);

@@ -37,6 +37,7 @@ void registerF24Schema(Registry &registry);        // imports/f24/payrollschema.
 void registerPayrollArchiveSchema(Registry &registry); // imports/cud/payrollarchive.cpp
 void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
 void registerCudCommands(Registry &registry);      // imports/cud/commands.cpp
+void registerAutonomiCommands(Registry &registry); // imports/autonomi/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerSupply(Registry &registry);           // telematic/supply/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp

@@ -54,6 +54,8 @@ private Q_SLOTS:
                                        << "Opzione sconosciuta per il comando load: --replce";
         QTest::newRow("import-f24 --sv-only") << QStringList{"import-f24", "--sv-only"}
                                               << "Opzione sconosciuta per il comando import-f24: --sv-only";
+        QTest::newRow("import-autonomi --solo-anagrafe") << QStringList{"import-autonomi", "--solo-anagrafe"}
+                                                         << "Opzione sconosciuta per il comando import-autonomi: --solo-anagrafe";
         QTest::newRow("show --formt") << QStringList{"show", "TPST_PROSPETTOST", "--formt", "json"}
                                       << "Opzione sconosciuta per il comando show: --formt";
         QTest::newRow("telematic, name without --out") << QStringList{"telematic", "770"}
@@ -235,6 +237,39 @@ private Q_SLOTS:
                  qPrintable(r.out));
         QVERIFY(!r.err.contains(QStringLiteral("Operazione terminata con successo.")));
         QCOMPARE(contents(kept), QByteArray("versione precedente"));
+    }
+
+    // Last: it changes the demo's self-employed records, which the cases
+    // above do not read.
+    void importAutonomiFromTheDemo()
+    {
+        const Run before = run({QStringLiteral("show"), QStringLiteral("TDAU7_DATIAUTONOM")});
+        QCOMPARE(before.rc, 0);
+        const Run bad = run({QStringLiteral("import-autonomi"), QStringLiteral("--overwrite"), QStringLiteral("forse")});
+        QCOMPARE(bad.rc, 2);
+        QCOMPARE(bad.out, QString());
+        QVERIFY2(bad.err.contains(QStringLiteral("Valore di --overwrite non valido")), qPrintable(bad.err));
+        QCOMPARE(run({QStringLiteral("show"), QStringLiteral("TDAU7_DATIAUTONOM")}).out, before.out);
+
+        // The demo's payees of the archive come in, and those the demo had
+        // already are kept.
+        const Run r = run({QStringLiteral("import-autonomi"), QStringLiteral("--overwrite"), QStringLiteral("never")});
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("MARCHETTI ELISA: importato")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("FORMAZIONE UMBRA SRL: importato")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("Importati: 4; non modificati: ")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("; con errori: 0")), qPrintable(r.out));
+        QVERIFY(r.err.contains(QStringLiteral("Fine operazione")));
+
+        // A position that is not in the list: refused before anything runs.
+        const Run again = run({QStringLiteral("import-autonomi"), QStringLiteral("--persons"), QStringLiteral("999999")});
+        QCOMPARE(again.rc, 1);
+        QVERIFY2(again.err.contains(QStringLiteral("999999")), qPrintable(again.err));
+
+        const QString pdf = tmp(QStringLiteral("RiepilogoAutonomi.pdf"));
+        const Run print = run({QStringLiteral("print"), QStringLiteral("xafRiepilogoAutonomi"), QStringLiteral("--out"), pdf});
+        QVERIFY2(print.rc == 0, qPrintable(print.err));
+        QVERIFY(contents(pdf).startsWith("%PDF"));
     }
 };
 

@@ -101,6 +101,7 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
             // records, so that every function of the program has data.
             seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
             seedPayrollArchiveDemo(conn, school);
+            seedAutonomiArchiveDemo(conn, school);
             TQmrDBCds jexService(kDemoYear, QStringLiteral("jex"), 0);
             jexService.SetConnection(&conn);
             jexService.SetShowWait(false);

@@ -2,7 +2,10 @@
 
 #include "demo/codicefiscale.h"
 #include "demo/demoschool.h"
+#include "imports/autonomi/autonomiimport.h"
 #include "imports/cud/payrollarchive.h"
+
+#include "database/sqlconnection.h"
 
 #include <QSet>
 #include <cmath>
@@ -151,6 +154,134 @@ void seedPayrollArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school)
             second.monthsUnder3 = 12;
             second.percent = 50;
             w.childPeriod(adet, second);
+        }
+    }
+}
+
+namespace {
+
+// Payroll items of the demo's payments.
+constexpr int kFee = 1;         // the fee, taxed under income code 11
+constexpr int kContribution = 2; // separate-management contribution, code 3
+constexpr int kNotSubject = 60; // a sum the tax does not reach
+// Categories of the demo's payees ("Categoria" in the selection window).
+constexpr int kCatExperts = 20, kCatFirms = 21;
+
+struct Extra
+{
+    const char *cognome, *nome;
+    QDate nascita;
+    bool female;
+    const char *luogo, *comuneNascita, *statoNascita, *provNascita;
+    const char *indirizzo, *comune, *prov;
+    int tno, cat;
+};
+
+} // namespace
+
+void seedAutonomiArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school)
+{
+    PayrollArchiveWriter w(conn);
+    w.lookup(QStringLiteral("TTNO_TIPONOMINA"), autonomi::kTnoEstranei, QStringLiteral("EST"),
+             QStringLiteral("Esperti estranei all'amministrazione"));
+    w.lookup(QStringLiteral("TTNO_TIPONOMINA"), autonomi::kTnoLibProf, QStringLiteral("LP"),
+             QStringLiteral("Liberi professionisti"));
+    w.lookup(QStringLiteral("TTNO_TIPONOMINA"), autonomi::kTnoAutoOcc, QStringLiteral("AO"),
+             QStringLiteral("Lavoro autonomo occasionale"));
+    w.lookup(QStringLiteral("TCAT_CATEGORIA"), kCatExperts, QStringLiteral("ESP"), QStringLiteral("Esperti esterni"));
+    w.lookup(QStringLiteral("TCAT_CATEGORIA"), kCatFirms, QStringLiteral("SOC"), QStringLiteral("Società e studi"));
+
+    // The self-employed of the certifications: their payment of the year
+    // under reason "A", as their certification has it.
+    ClientDataSet &ase = school.table(QStringLiteral("TASE_AUTSOMMEEROGATE"));
+    int n = 0;
+    for (ase.first(); !ase.eof(); ase.next(), ++n) {
+        const QString cf = str(ase, "SCUDCODFIS");
+        const QVariant ana = conn.scalar(QStringLiteral("SELECT IANAID FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF"),
+                                         {{QStringLiteral("CF"), cf}});
+        if (!ana.isValid() || ana.isNull())
+            continue; // the archive of the certifications was not seeded
+        conn.exec(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT r.IREGSID FROM TREGS_REGISTRAZIONI r "
+                                 "INNER JOIN TACOM_ANAGCOMPENSI a ON a.IACOMID = r.IACOMID WHERE a.IANAID = :ANA)"),
+                  {{QStringLiteral("ANA"), ana}});
+        conn.exec(QStringLiteral("DELETE FROM TREGS_REGISTRAZIONI WHERE IACOMID IN (SELECT IACOMID FROM "
+                                 "TACOM_ANAGCOMPENSI WHERE IANAID = :ANA)"),
+                  {{QStringLiteral("ANA"), ana}});
+        conn.exec(QStringLiteral("DELETE FROM TACOM_ANAGCOMPENSI WHERE IANAID = :ANA"), {{QStringLiteral("ANA"), ana}});
+        const int tno = n % 2 == 0 ? autonomi::kTnoEstranei : autonomi::kTnoLibProf;
+        const qint64 acom = w.position(ana.toLongLong(), kYearId, 0, tno, 0);
+        w.setCategory(acom, kCatExperts);
+        const qint64 reg = w.registration(acom, str(ase, "SCUDCAUSALE").isEmpty() ? QStringLiteral("A")
+                                                                                   : str(ase, "SCUDCAUSALE"),
+                                          QDate(2024, 6, 28));
+        w.registrationItem(reg, kFee, autonomi::kRiceCodIrpefAm, amount(ase, "FCUDIMPONIBILE"),
+                           amount(ase, "FCUDRITTITACC"));
+    }
+
+    // Payees that only the archive knows.
+    const Extra extras[] = {
+        {"Marchetti", "Elisa", QDate(1988, 9, 14), true, "G478", "PERUGIA", "", "PG", "VIA DEI PRIORI 12", "PERUGIA", "PG",
+         autonomi::kTnoAutoOcc, kCatExperts},
+        {"Dubois", "Claire", QDate(1979, 2, 3), true, "Z110", "", "FRANCIA", "EE", "12 RUE DES ECOLES", "LIONE", "EE",
+         autonomi::kTnoLibProf, kCatExperts},
+        {"Fabbri", "Stefano", QDate(1966, 11, 21), false, "A475", "ASSISI", "", "PG", "VIA SAN RUFINO 4", "ASSISI", "PG",
+         autonomi::kTnoLibProf, kCatExperts},
+        {"Formazione Umbra Srl", "", QDate(), false, "", "", "", "", "VIA MARIO ANGELONI 80", "PERUGIA", "PG",
+         autonomi::kTnoLibProf, kCatFirms},
+    };
+    int i = 0;
+    for (const Extra &e : extras) {
+        ArchivePerson p;
+        const bool firm = !e.nascita.isValid();
+        if (firm) {
+            const QString first10 = QStringLiteral("0312345678");
+            p.codFis = first10 + QString::number(organisationCheckDigit(first10));
+            p.cognome = QString::fromUtf8(e.cognome).toUpper();
+        } else {
+            p.codFis = personFiscalCode(QString::fromUtf8(e.cognome), QString::fromUtf8(e.nome), e.nascita, e.female,
+                                        QString::fromLatin1(e.luogo));
+            p.cognome = QString::fromUtf8(e.cognome).toUpper();
+            p.nome = QString::fromUtf8(e.nome).toUpper();
+            p.sesso = e.female ? QStringLiteral("F") : QStringLiteral("M");
+            p.nascita = e.nascita;
+            p.comuneNascita = QString::fromUtf8(e.comuneNascita);
+            p.statoNascita = QString::fromUtf8(e.statoNascita);
+            p.provNascita = QString::fromUtf8(e.provNascita);
+        }
+        p.indirizzo = QString::fromUtf8(e.indirizzo);
+        p.comune = QString::fromUtf8(e.comune);
+        p.prov = QString::fromUtf8(e.prov);
+        w.removePerson(p.codFis);
+        const qint64 acom = w.position(w.person(p), kYearId, 0, e.tno, 0);
+        w.setCategory(acom, e.cat);
+        switch (i++) {
+        case 0: { // occasional work: two payments under "M", one sum not subject to tax
+            qint64 r = w.registration(acom, QStringLiteral("M"), QDate(2024, 4, 30));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefAm, 900.00, 180.00);
+            r = w.registration(acom, QStringLiteral("M"), QDate(2024, 11, 29));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefAm, 450.00, 90.00);
+            w.registrationItem(r, kNotSubject, 0, 120.00);
+            break;
+        }
+        case 1: { // a lecturer resident abroad: final withholding under "P"
+            const qint64 r = w.registration(acom, QStringLiteral("P"), QDate(2024, 5, 31));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefAm, 2400.00, 720.00);
+            break;
+        }
+        case 2: { // a professional: fee, contribution, reimbursed expenses, arrears of 2023
+            qint64 r = w.registration(acom, QStringLiteral("A"), QDate(2024, 3, 15));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefAm, 3200.00, 640.00);
+            w.registrationItem(r, kContribution, 3, 0, 70.40, 140.80);
+            w.registrationItem(r, autonomi::kVoceSpeseRimborsate, 0, 185.50);
+            r = w.registration(acom, QStringLiteral("A"), QDate(2024, 9, 20));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefTs, 600.00, 120.00);
+            break;
+        }
+        default: { // the firm: one invoice under "A"
+            const qint64 r = w.registration(acom, QStringLiteral("A"), QDate(2024, 10, 10));
+            w.registrationItem(r, kFee, autonomi::kRiceCodIrpefAm, 5000.00, 1000.00);
+            break;
+        }
         }
     }
 }

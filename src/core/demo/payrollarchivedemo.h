@@ -15,4 +15,13 @@ struct DemoSchool;
 // periods. Replaces what the archive held for those people.
 void seedPayrollArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school);
 
+// The demo school's self-employed payees of 2024 in the payroll archive, as
+// the import of the self-employed reads them: a position and the payments
+// (reason "A") of each self-employed person of its certifications, and a few
+// payees the certifications do not hold: an occasional worker paid under
+// reason "M", a lecturer abroad paid under "P", a professional with
+// contributions and reimbursed expenses, and a firm with a numeric codice
+// fiscale. Replaces what the archive held for those people.
+void seedAutonomiArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school);
+
 } // namespace jex::demo

@@ -1,6 +1,7 @@
 #include "importwindows/f24window.h"
 #include "importwindows/cudwindow.h"
 #include "importwindows/readfilewindow.h"
+#include "importwindows/autonomiwindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -107,6 +108,7 @@ void TfmJexImportF24::acImportaExecute()
 
 void registerImportWindows(WindowRegistry &registry)
 {
+    registerAutonomiWindows(registry);
     registry.forms.add(QStringLiteral("TfmJexImportF24"),
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
     registry.forms.add(QStringLiteral("TfmJexImpCUD"),

@@ -25,7 +25,8 @@ QStringList payrollTables(bool pg)
     s << QStringLiteral(
              "CREATE TABLE TANA_ANAGRAFICA (IANAID %1, SANACODFISCALE VARCHAR(16) NOT NULL, "
              "SANACOGNOME VARCHAR(60), SANANOME VARCHAR(60), SANASESSO VARCHAR(1), DANADATANASCITA DATE, "
-             "SANACOMUNENASCITA VARCHAR(60), SANAPROVNASCITA VARCHAR(2), SANAINDIRIZZO VARCHAR(100), "
+             "SANACOMUNENASCITA VARCHAR(60), SANAPROVNASCITA VARCHAR(2), SANASTATONASCITA VARCHAR(60), "
+             "SANAINDIRIZZO VARCHAR(100), "
              "SANACAP VARCHAR(5), SANACOMUNE VARCHAR(60), SANAPROV VARCHAR(2), SANACODCOMUNE VARCHAR(4), "
              "SANACAGCODE VARCHAR(20))")
              .arg(key);
@@ -40,12 +41,13 @@ QStringList payrollTables(bool pg)
                         "SQUADESCRIZIONE VARCHAR(100))");
     s << QStringLiteral("CREATE TABLE TTNO_TIPONOMINA (ITNOID INTEGER PRIMARY KEY, STNOCODICE VARCHAR(10), "
                         "STNODESCRIZIONE VARCHAR(100))");
-    // A person's position in one financial year (IANFID); IREPACODICE is the
-    // region its regional surtax goes to.
+    // A person's position in one financial year (IANFID) of a management
+    // unit (IDWGID); IREPACODICE is the region its regional surtax goes to.
     s << QStringLiteral(
              "CREATE TABLE TACOM_ANAGCOMPENSI (IACOMID %1, IANAID INTEGER NOT NULL REFERENCES TANA_ANAGRAFICA (IANAID), "
              "IANFID INTEGER NOT NULL, IQARID INTEGER DEFAULT 0 NOT NULL, ITNOID INTEGER DEFAULT 0 NOT NULL, "
-             "ICATID INTEGER, IQUAID INTEGER, DACOMINIZIO DATE, DACOMFINE DATE, IREPACODICE INTEGER DEFAULT 0 NOT NULL)")
+             "ICATID INTEGER, IQUAID INTEGER, DACOMINIZIO DATE, DACOMFINE DATE, IREPACODICE INTEGER DEFAULT 0 NOT NULL, "
+             "IDWGID INTEGER DEFAULT 1 NOT NULL)")
              .arg(key);
     s << QStringLiteral("CREATE INDEX XACOM_ANA ON TACOM_ANAGCOMPENSI (IANAID, IANFID)");
     // The payroll items of a position, month by month: ICOMRID the item code,
@@ -82,6 +84,22 @@ QStringList payrollTables(bool pg)
              "LADEFHANDYCAP INTEGER DEFAULT 0 NOT NULL, LADEFAFFIDO100 INTEGER DEFAULT 0 NOT NULL)")
              .arg(key, amount);
     s << QStringLiteral("CREATE INDEX XADEF_ADET ON TADEF_FIGLI (IADETID)");
+    // The payments of the self-employed: one registration per payment of a
+    // position, with its reason (SREGSCAUSALE, "A", "M", "P" ...), and its
+    // items: ICOMRID the payroll item, IRICEID the income code it is taxed
+    // under (null: not subject to tax), FREGVIMPORTO the amount,
+    // FREGVRITDIP and FREGVRITAMM what the payee and the school bear.
+    s << QStringLiteral(
+             "CREATE TABLE TREGS_REGISTRAZIONI (IREGSID %1, IACOMID INTEGER NOT NULL REFERENCES TACOM_ANAGCOMPENSI (IACOMID), "
+             "SREGSCAUSALE VARCHAR(2) NOT NULL, DREGSDATA DATE)")
+             .arg(key);
+    s << QStringLiteral("CREATE INDEX XREGS_ACOM ON TREGS_REGISTRAZIONI (IACOMID)");
+    s << QStringLiteral(
+             "CREATE TABLE TREGV_VOCIREG (IREGVID %1, IREGSID INTEGER NOT NULL REFERENCES TREGS_REGISTRAZIONI (IREGSID), "
+             "ICOMRID INTEGER NOT NULL, IRICEID INTEGER, FREGVIMPORTO %2 DEFAULT 0 NOT NULL, "
+             "FREGVRITDIP %2 DEFAULT 0 NOT NULL, FREGVRITAMM %2 DEFAULT 0 NOT NULL)")
+             .arg(key, amount);
+    s << QStringLiteral("CREATE INDEX XREGV_REGS ON TREGV_VOCIREG (IREGSID)");
     return s;
 }
 
@@ -121,9 +139,9 @@ qint64 PayrollArchiveWriter::person(const ArchivePerson &p)
 {
     return insert(QStringLiteral(
                       "INSERT INTO TANA_ANAGRAFICA (SANACODFISCALE, SANACOGNOME, SANANOME, SANASESSO, DANADATANASCITA, "
-                      "SANACOMUNENASCITA, SANAPROVNASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, SANACODCOMUNE) "
-                      "VALUES (:CF, :COGNOME, :NOME, :SESSO, :NASCITA, :COMNAS, :PROVNAS, :IND, :CAP, :COMUNE, :PROV, "
-                      ":CODCOM) RETURNING IANAID"),
+                      "SANACOMUNENASCITA, SANAPROVNASCITA, SANASTATONASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, "
+                      "SANACODCOMUNE) VALUES (:CF, :COGNOME, :NOME, :SESSO, :NASCITA, :COMNAS, :PROVNAS, :STATONAS, :IND, "
+                      ":CAP, :COMUNE, :PROV, :CODCOM) RETURNING IANAID"),
                   {{QStringLiteral("CF"), p.codFis.toUpper()},
                    {QStringLiteral("COGNOME"), textOrNull(p.cognome)},
                    {QStringLiteral("NOME"), textOrNull(p.nome)},
@@ -131,6 +149,7 @@ qint64 PayrollArchiveWriter::person(const ArchivePerson &p)
                    {QStringLiteral("NASCITA"), dateOrNull(p.nascita)},
                    {QStringLiteral("COMNAS"), textOrNull(p.comuneNascita)},
                    {QStringLiteral("PROVNAS"), textOrNull(p.provNascita)},
+                   {QStringLiteral("STATONAS"), textOrNull(p.statoNascita)},
                    {QStringLiteral("IND"), textOrNull(p.indirizzo)},
                    {QStringLiteral("CAP"), textOrNull(p.cap)},
                    {QStringLiteral("COMUNE"), textOrNull(p.comune)},
@@ -212,10 +231,51 @@ qint64 PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod
                    {QStringLiteral("AFF"), c.fullCustody ? 1 : 0}});
 }
 
+void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &code, const QString &description)
+{
+    // The three lookup tables share one shape: I<X>ID, S<X>CODICE, S<X>DESCRIZIONE.
+    const QString x = table.mid(1, table.indexOf(u'_') - 1);
+    m_conn.exec(QStringLiteral("DELETE FROM %1 WHERE I%2ID = :ID").arg(table, x), {{QStringLiteral("ID"), id}});
+    m_conn.exec(QStringLiteral("INSERT INTO %1 (I%2ID, S%2CODICE, S%2DESCRIZIONE) VALUES (:ID, :COD, :DESCR)").arg(table, x),
+                {{QStringLiteral("ID"), id}, {QStringLiteral("COD"), code}, {QStringLiteral("DESCR"), description}});
+}
+
+void PayrollArchiveWriter::setCategory(qint64 acomId, int catId)
+{
+    m_conn.exec(QStringLiteral("UPDATE TACOM_ANAGCOMPENSI SET ICATID = :CAT WHERE IACOMID = :ACOM"),
+                {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), acomId}});
+}
+
+qint64 PayrollArchiveWriter::registration(qint64 acomId, const QString &causale, const QDate &date)
+{
+    return insert(QStringLiteral("INSERT INTO TREGS_REGISTRAZIONI (IACOMID, SREGSCAUSALE, DREGSDATA) "
+                                 "VALUES (:ACOM, :CAUS, :DATA) RETURNING IREGSID"),
+                  {{QStringLiteral("ACOM"), acomId},
+                   {QStringLiteral("CAUS"), causale},
+                   {QStringLiteral("DATA"), dateOrNull(date)}});
+}
+
+qint64 PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeCode, double amount,
+                                              double payeeShare, double schoolShare)
+{
+    return insert(QStringLiteral("INSERT INTO TREGV_VOCIREG (IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, "
+                                 "FREGVRITAMM) VALUES (:REGS, :VOCE, :RICE, :IMP, :RITDIP, :RITAMM) RETURNING IREGVID"),
+                  {{QStringLiteral("REGS"), regsId},
+                   {QStringLiteral("VOCE"), item},
+                   {QStringLiteral("RICE"), incomeCode > 0 ? QVariant(incomeCode) : QVariant(QMetaType(QMetaType::Int))},
+                   {QStringLiteral("IMP"), amount},
+                   {QStringLiteral("RITDIP"), payeeShare},
+                   {QStringLiteral("RITAMM"), schoolShare}});
+}
+
 void PayrollArchiveWriter::removePerson(const QString &codFis)
 {
     const QVariantMap cf{{QStringLiteral("CF"), codFis.toUpper()}};
     const QString ana = QStringLiteral("(SELECT IANAID FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF)");
+    const QString acom = QStringLiteral("(SELECT IACOMID FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1)").arg(ana);
+    m_conn.exec(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT IREGSID FROM TREGS_REGISTRAZIONI "
+                               "WHERE IACOMID IN %1)").arg(acom), cf);
+    m_conn.exec(QStringLiteral("DELETE FROM TREGS_REGISTRAZIONI WHERE IACOMID IN %1").arg(acom), cf);
     m_conn.exec(QStringLiteral("DELETE FROM TADEF_FIGLI WHERE IADETID IN (SELECT IADETID FROM TADET_DETRAZIONI "
                                "WHERE IANAID IN %1)").arg(ana), cf);
     m_conn.exec(QStringLiteral("DELETE FROM TADET_DETRAZIONI WHERE IANAID IN %1").arg(ana), cf);

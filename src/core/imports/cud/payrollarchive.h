@@ -13,7 +13,7 @@ class TQxSQLConnection;
 
 struct ArchivePerson
 {
-    QString codFis, cognome, nome, sesso, comuneNascita, provNascita;
+    QString codFis, cognome, nome, sesso, comuneNascita, provNascita, statoNascita;
     QDate nascita;
     QString indirizzo, cap, comune, prov, codComune;
 };
@@ -54,6 +54,15 @@ public:
                    double imponibileAp = 0, double aliquota = 0, int irpefCode = 12);
     qint64 deductions(qint64 anaId, int anfId, const ArchiveDeductions &d);
     qint64 childPeriod(qint64 adetId, const ArchiveChildPeriod &c);
+
+    // A row of TCAT_CATEGORIA, TQAR_POSGIURIDICA or TTNO_TIPONOMINA (replaced).
+    void lookup(const QString &table, int id, const QString &code, const QString &description);
+    void setCategory(qint64 acomId, int catId);
+    // A payment of a self-employed position and its items; `incomeCode` 0
+    // for an item not subject to tax.
+    qint64 registration(qint64 acomId, const QString &causale, const QDate &date = {});
+    qint64 registrationItem(qint64 regsId, int item, int incomeCode, double amount, double payeeShare = 0,
+                            double schoolShare = 0);
 
     // Removes a person and everything of theirs from the archive.
     void removePerson(const QString &codFis);
