@@ -108,15 +108,19 @@ void seedPayrollArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school)
         if (permanent && index % 3 == 1)
             assistance(w, acom, withAssistance++);
 
-        // The employees whose records carry separately taxed arrears (every
-        // seventh from the third, as the demo's records have them): one year,
-        // 2022, or two, 2022 and 2023, taxed at 23%.
-        if (index % 7 == 2) {
-            const int n = withArrears++;
-            for (int y = 0; y < 1 + n % 2; ++y) {
-                const double imponibile = 420.0 + 137.35 * ((n + y) % 5);
-                w.arrears(ana, kYearId, 2022 + y, 0, imponibile, cents(imponibile * 0.23), 0, 23.0);
-            }
+        // The employees whose certifications carry separately taxed arrears:
+        // their history holds the same amounts, in one year (2022) or split
+        // over two (2022 and 2023), taxed at 23%.
+        const double certified = amount(cud, "FCUDTCOMPARRDETR");
+        if (certified > 0) {
+            const int years = 1 + withArrears++ % 2;
+            const double first = years == 1 ? certified : cents(certified * 0.6);
+            const double parts[] = {first, cents(certified - first)};
+            const double withheld = amount(cud, "FCUDTOTRITOPER");
+            const double firstTax = years == 1 ? withheld : cents(withheld * 0.6);
+            const double taxes[] = {firstTax, cents(withheld - firstTax)};
+            for (int y = 0; y < years; ++y)
+                w.arrears(ana, kYearId, 2022 + y, 0, parts[y], taxes[y], 0, 23.0);
         }
 
         // Deduction settings of the employees with family deductions; for
