@@ -9,6 +9,7 @@
 #include "registration.h"
 #include "base/messages.h"
 #include "base/paths.h"
+#include "database/namedsql.h"
 #include "database/sqlconnection.h"
 #include "database/structureservice.h"
 #include "demo/codicefiscale.h"
@@ -106,6 +107,8 @@ int main(int argc, char **argv)
     registerCore(coreRegistry());
     Paths::setMainDir(qEnvironmentVariableIsSet("JEX770_MAIN_DIR") ? qEnvironmentVariable("JEX770_MAIN_DIR")
                                                                     : QStringLiteral(JEX770_BENCH_MAIN_DIR));
+    // The completion steps read the payroll archive through the named statements.
+    TQmrQueryText::instance().LoadQueryFile(Paths::mainDir() + QStringLiteral("/etc/zpt/zpt_QueryText.cds"));
     ScriptedMessageService quiet(ModalResult::Ok);
     setMessageService(&quiet);
     const int persons = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
