@@ -79,12 +79,17 @@ void ScriptedMessageService::endOpenLine()
 void ScriptedMessageService::progress(const QString &line, int done, int total)
 {
     const bool counted = total > 0 && done >= 0;
-    // Every phase is recorded once, not every step of it.
-    if (!counted || done == 0)
+    // Every phase is recorded once, not every step of it: a phase announced
+    // by its caption and then counted under the same caption is one phase.
+    const bool repeated = counted && done == 0 && m_lastUncounted == line;
+    m_lastUncounted = counted ? QString() : line;
+    if ((!counted || done == 0) && !repeated)
         m_progress.append(line);
     if (!m_echo)
         return;
     static const bool terminal = isatty(fileno(stderr));
+    if (repeated && !terminal)
+        return;
     if (counted && terminal) {
         // One line that is rewritten as the work goes on.
         std::fprintf(stderr, "\r%s %d/%d\033[K", line.toUtf8().constData(), done, total);

@@ -80,6 +80,7 @@ private:
     ModalResult m_default;
     bool m_echo;
     bool m_openLine = false;
+    QString m_lastUncounted;
 };
 
 // The service in force; a scripted one until the window program installs its own.
