@@ -634,6 +634,16 @@ def main():
             ('cdsSommeErogate', [('SDSE7ANNO', 300, False, 'SP')] + [amt('fDse7' + s, x) for s, x in zip(sfx, xs)]),
             ('cdsTotali', [('sTotCaption', 62, False, 'SP')] + [amt('fTot' + s, x) for s, x in zip(sfx, xs)])],
            183, 14)
+    # The reconciliation of certifications, summary tables and F24 payments:
+    # one line per comparison or finding, a long description continued on
+    # the lines below it.
+    report('Quadratura.pdf', 'Quadratura', 'Quadratura CU / 770 / F24', True, inh,
+           [('Controllo', 62, False), ('Riferimento', 120, False), ('Descrizione', 290, False),
+            ('A', 650, True), ('B', 715, True), ('Differenza', 780, True)],
+           [('cdsQuadratura', [('sControllo', 62, False, 'SP'), ('sRiferimento', 120, False, 'SP'),
+                               ('sDescrizione', 290, False, 'SP'), amt('fA', 650), amt('fB', 715),
+                               amt('fDifferenza', 780)]),
+            ('cdsTotali', [('sTotCaption', 62, False, 'SP'), ('sEsito', 290, False, 'SP')])], 170, 14)
     save_conf(conf, 'StampeVarie.xml')
 
     root = ET.Element('templates')

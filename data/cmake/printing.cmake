@@ -8,7 +8,8 @@ set(JEX_PRINT_TEMPLATES
     ${JEX_PRINT_TEMPLATES_DIR}/RiepilogoTassazioneSeparata.pdf
     ${JEX_PRINT_TEMPLATES_DIR}/RiepilogoIRPEF.pdf
     ${JEX_PRINT_TEMPLATES_DIR}/RiepilogoINPDAP.pdf
-    ${JEX_PRINT_TEMPLATES_DIR}/RiepilogoAutonomi.pdf)
+    ${JEX_PRINT_TEMPLATES_DIR}/RiepilogoAutonomi.pdf
+    ${JEX_PRINT_TEMPLATES_DIR}/Quadratura.pdf)
 add_custom_command(OUTPUT ${JEX_PRINT_TEMPLATES}
   COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
           $<TARGET_FILE:jex770> --main-dir ${JEX_DIST} make-print-templates

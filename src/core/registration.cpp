@@ -1,4 +1,5 @@
 #include "registration.h"
+#include "checks/reconcilerun.h"
 
 #include "base/appcontext.h"
 #include "base/commands.h"
@@ -38,6 +39,7 @@ void registerCore(Registry &registry)
     registerTelematic(registry);
     registerSupply(registry);
     registerPrinting(registry);
+    registerReconcile(registry);
     registerDemo(registry);
 }
 

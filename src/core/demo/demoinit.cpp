@@ -10,6 +10,7 @@
 #include "imports/cud/cudimport.h"
 #include "base/errors.h"
 #include "telematic/returndata.h"
+#include "checks/reconcile.h"
 
 #include <QSqlQuery>
 
@@ -31,6 +32,33 @@ void clearReturn(TQxSQLConnection &conn)
                              "WHERE Lower(scrfprogramma) IN %1)").arg(kReturnPrograms));
     conn.exec(QStringLiteral("DELETE FROM TSED_SEDE"));
     conn.exec(QStringLiteral("DELETE FROM TF24_VERSAMENTI WHERE IF24ANNORIF = :ANNO"), {{QStringLiteral("ANNO"), kDemoYear}});
+}
+
+// What the certifications of the demo's recipients say was withheld, box by
+// box of the demo's reconciliation map; the municipal surtax split into the
+// balance and the advance the archive pays under two codes.
+F24DemoTotals demoWithholdings(SectionStore &store)
+{
+    const ReconcileMap map = ReconcileMap::load(reconcileDemoMapPath());
+    ReconcileInput in;
+    readCertifications(store, map, in);
+    auto total = [&](const char *id, const QString &table = {}) {
+        for (const ReconcileBox &b : map.boxes)
+            if (b.id == QLatin1String(id))
+                return certifiedTotal(in, b, QString(), table);
+        throw EQxError(QStringLiteral("Riquadro %1 assente dal file %2").arg(QLatin1String(id), map.source));
+    };
+    F24DemoTotals t;
+    t.irpefEmployees = total("IRPEF", QStringLiteral("TDIP7_ANAGRFISCALI"));
+    t.irpefSelfEmployed = total("IRPEF", QStringLiteral("TDSE7_SOMMEEROGATE"));
+    t.refunds = total("RIMBORSI730");
+    t.regional = total("ADDREG");
+    for (const Certification &c : in.certifications)
+        for (const CertificationAmount &a : c.amounts)
+            if (a.column == QLatin1String("FFIS7ADDCOMSA") || a.column == QLatin1String("FASS7IMPEFTRATSADCOMDIC"))
+                t.municipalBalance += a.cents;
+    t.municipalAdvance = total("ADDCOM") - t.municipalBalance;
+    return t;
 }
 
 ReturnContents returnContents(TQxSQLConnection &conn, const QString &demoCodFis)
@@ -95,11 +123,10 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
         };
         out.result = installDemo(conn, employees, catalogueFactory(), sink, &school);
         if (out.result == InitResult::Created) {
-            // The payroll archive of F24 payments, the agent's and the
+            // The payroll archive, the agent's and the
             // supplier's records, the summary tables the payments do not
             // fill (SX, SY, DI, an extinct agent); then the recipients'
             // records, so that every function of the program has data.
-            seedF24Demo(conn, false); // the refusal case of the tests stays out of the demo year
             seedPayrollArchiveDemo(conn, school);
             seedAutonomiArchiveDemo(conn, school);
             TQmrDBCds jexService(kDemoYear, QStringLiteral("jex"), 0);
@@ -117,6 +144,9 @@ DemoInit initDemo(TQxSQLConnection &conn, int employees, bool force, DemoSchool 
             if (!cud.run(all))
                 throw EQxError(QStringLiteral("Importazione delle certificazioni della scuola dimostrativa: %1").arg(cud.error()));
             out.cudReport = cud.report().lines();
+            // The F24 payments last: they pay what the certifications say
+            // was withheld (the refusal case of the tests stays out).
+            seedF24Demo(conn, demoWithholdings(access));
         }
         tr.Commit();
     } catch (...) {

@@ -51,6 +51,7 @@ TdmJexProspSTPDF::TdmJexProspSTPDF()
         {QStringLiteral("cdsSubTotali"), &cdsSubTotali}, {QStringLiteral("CdsTotAnnuo"), &CdsTotAnnuo},
         {QStringLiteral("cdsRigoINPS"), &cdsRigoINPS}, {QStringLiteral("cdsTassSeparata"), &cdsTassSeparata},
         {QStringLiteral("cdsINPDAP"), &cdsINPDAP}, {QStringLiteral("cdsSommeErogate"), &cdsSommeErogate},
+        {QStringLiteral("cdsQuadratura"), &cdsQuadratura},
     };
     for (const auto &s : sets)
         registerDataSet(s.first, s.second);
@@ -64,7 +65,7 @@ void TdmJexProspSTPDF::closeAll()
         c->setFiltered(false);
         c->close();
     }
-    for (ClientDataSet *c : {&cdsAltreVoci, &cdsIntestazione, &cdsTotali, &cdsSubTotali, &CdsTotAnnuo})
+    for (ClientDataSet *c : {&cdsAltreVoci, &cdsIntestazione, &cdsTotali, &cdsSubTotali, &CdsTotAnnuo, &cdsQuadratura})
         c->clearFields();
 }
 

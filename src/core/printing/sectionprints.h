@@ -9,6 +9,8 @@
 
 namespace jex {
 
+struct ReconcileReport;
+
 // Section-print module: the datasets that the coordinate files name and the
 // prints of the summary tables and of the control reports. Each print reads
 // its sections through printTables(), so it runs on the database as well as
@@ -33,6 +35,8 @@ public:
     bool PrintRiepilogoIRPEF(const QString &path);
     bool PrintRiepilogoINPDAP(const QString &path);
     bool PrintRiepilogoAutonomi(const QString &path);
+    // "Quadratura CU / 770 / F24": the lines of a reconciliation already run.
+    bool PrintQuadratura(const QString &path, const ReconcileReport &report);
 
     // Opening the produced file or its folder after a report (the window
     // program does; batch runs do not).
@@ -46,7 +50,7 @@ public:
     ClientDataSet cdsSost, cdsST, cdsST2, cdsST3, cdsST4, cdsSS, cdsSV, cdsSX;
     ClientDataSet cdsSY, cdsSY2, cdsSY3, cdsSY4, cdsDI, cdsAltreVoci;
     ClientDataSet cdsIntestazione, cdsDipendenti, cdsAutonomi, cdsTotali, cdsSubTotali, CdsTotAnnuo;
-    ClientDataSet cdsRigoINPS, cdsTassSeparata, cdsINPDAP, cdsSommeErogate;
+    ClientDataSet cdsRigoINPS, cdsTassSeparata, cdsINPDAP, cdsSommeErogate, cdsQuadratura;
 
 private:
     struct RowLayout

@@ -3,6 +3,7 @@
 #include "telematic/supply/supplylayout.h"
 
 #include "telematic/job.h"
+#include "checks/reconcilerun.h"
 #include "sections/databasestore.h"
 
 #include "database/structureservice.h"
@@ -64,6 +65,31 @@ QWidget *page(const QString &name, QWidget *body = nullptr)
     else
         l->addStretch(1);
     return w;
+}
+
+// The reconciliation of certifications, summary tables and F24 payments,
+// as warnings in the memo: the user reads them before saving the file.
+void addReconciliationWarnings(SectionStore &store, const std::function<void(const QString &)> &add)
+{
+    constexpr int kShown = 30;
+    try {
+        ReconcileJob job = programReconcileJob(store);
+        const ReconcileReport &report = job.run();
+        add(QStringLiteral("Quadratura CU / 770 / F24: ") + report.summary());
+        int shown = 0;
+        for (const ReconcileLine &l : report.lines) {
+            if (!l.flagged)
+                continue;
+            if (++shown > kShown) {
+                add(QStringLiteral("... e altre %1: vedere la stampa \"Quadratura CU / 770 / F24\"")
+                        .arg(report.flagged() - kShown));
+                break;
+            }
+            add(QStringLiteral("Attenzione: ") + l.describe());
+        }
+    } catch (const std::exception &e) {
+        add(QStringLiteral("Quadratura CU / 770 / F24 non eseguita: ") + errorText(e));
+    }
 }
 
 } // namespace
@@ -293,6 +319,7 @@ void TfmJexFile::buInizioClick()
         try {
             job.generate(rbTuttiSv->isChecked(), rbTuttiSY->isChecked());
             addInfo(QStringLiteral("Operazione terminata con successo."));
+            addReconciliationWarnings(*m_dm->store, [this](const QString &l) { addInfo(l); });
             buOk->setEnabled(true);
             buOk->setFocus();
         } catch (const std::exception &e) {

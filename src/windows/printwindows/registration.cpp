@@ -5,6 +5,10 @@
 #include "printwindows/printwindows.h"
 #include "windowregistration.h"
 #include "printing/sectionprints.h"
+#include "checks/reconcilerun.h"
+
+#include "base/errors.h"
+#include "base/messages.h"
 
 #include "shell/registry.h"
 
@@ -40,6 +44,23 @@ void registerPrintWindows(WindowRegistry &registry)
             TdmJexProspSTPDF module;
             module.openAfterReport = true;
             (module.*print)(ctx.path);
+        });
+    }
+
+    // "Quadratura CU / 770 / F24", in "Stampe" and in "Riepiloghi": the
+    // reconciliation run on the saved return, then printed and opened.
+    for (const char *item : {"xafQuadratura", "xafRiepilogoQuadratura"}) {
+        registry.hooks.setHook(QLatin1String(item), [](const ItemContext &ctx) {
+            try {
+                ReconcileJob job = programReconcileJob();
+                const ReconcileReport &report = job.run();
+                if (printReconciliation(report, ctx.path, true))
+                    messages().messageDlg(report.summary(),
+                                          report.flagged() ? DlgType::Warning : DlgType::Information, Buttons::Ok);
+            } catch (const EAbort &) {
+            } catch (const std::exception &e) {
+                messages().error(errorText(e));
+            }
         });
     }
 }

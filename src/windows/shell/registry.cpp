@@ -118,6 +118,7 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     form("axfSX", "xpgStampe", 7, "Prospetto SX", "TfmJexPdfSX", true, true, noWin);
     form("axfSY", "xpgStampe", 8, "Prospetto SY", "TfmJexPdfSY", true, true, noWin);
     form("axfSS", "xpgStampe", 100, "Prospetto SS", "TfmJexPdfSS", true, true, noWin);
+    handler("xafQuadratura", "xpgStampe", 150, "Quadratura CU / 770 / F24", ItemRule::Summary, "Quadratura.pdf");
     form("xafStpDip", "xpgStampe", 200, "Dipendenti", "TfmJexPdfDip", true, false, noWin);
     form("axfStpAut", "xpgStampe", 300, "Autonomi", "TfmJexPdfAut", true, false, noWin);
     handler("xafRiepilogoINPS", "xpgRiepiloghi", 1, "Riepilogo INPS", ItemRule::Summary, "RiepilogoINPS.pdf");
@@ -127,6 +128,8 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     handler("xafRiepilogoINPDAP", "xpgRiepiloghi", 30, "Riep. INPDAP", ItemRule::Summary, "RiepilogoINPDAP.pdf");
     handler("xafRiepilogoAutonomi", "xpgRiepiloghi", 30, "Riep. Autonomi", ItemRule::Summary,
             "RiepilogoAutonomi.pdf");
+    handler("xafRiepilogoQuadratura", "xpgRiepiloghi", 40, "Quadratura CU / 770 / F24", ItemRule::Summary,
+            "Quadratura.pdf");
     handler("xacExportCDS", "xpgStrumenti", 0, "Esporta dati ", ItemRule::Export);
     form("xafIntSosDip", "xpgStrumenti", 10, "Integra Dip", "TfmJexIntSosDip", true, true, ItemRule::DirectoryChoice);
     form("xafIntSosAut", "xpgStrumenti", 10, "Integra Aut.", "TfmJexIntSosAut", true, true, ItemRule::DirectoryChoice);

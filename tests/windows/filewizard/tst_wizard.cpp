@@ -56,6 +56,12 @@ private Q_SLOTS:
         QVERIFY(w.form.buOk->isEnabled());
         QVERIFY(!w.form.buInizio->isEnabled());
         QVERIFY(w.form.infoLines().contains("Operazione terminata con successo."));
+        // The reconciliation's findings come before saving; without the
+        // program's database there is no archive of payments to compare.
+        const QStringList before = w.form.infoLines();
+        QVERIFY2(std::any_of(before.begin(), before.end(),
+                             [](const QString &l) { return l.startsWith(u"Quadratura CU / 770 / F24"); }),
+                 qPrintable(before.join(u'|')));
         w.form.buOk->click();
         QCOMPARE(w.proposed, QStringLiteral("77025"));
         QCOMPARE(TelFixture::lines(fx.tmp.filePath("77025")).size(), 3);
