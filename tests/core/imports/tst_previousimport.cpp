@@ -319,6 +319,13 @@ private Q_SLOTS:
             src.fieldByName("SDIP7COGNOME")->setAsString(QStringLiteral("SENZACODICE"));
             src.fieldByName("SDIP7NOME")->setAsString(QStringLiteral("ANNA"));
             src.post();
+            // And one with nothing but code and names, which the return
+            // could not keep as a row of its own.
+            src.append();
+            src.fieldByName("SDIP7CODFIS")->setAsString(QStringLiteral("NRINNA80A41G478W"));
+            src.fieldByName("SDIP7COGNOME")->setAsString(QStringLiteral("NERI"));
+            src.fieldByName("SDIP7NOME")->setAsString(QStringLiteral("ANNA"));
+            src.post();
             QVERIFY(QFile::remove(file));
             src.saveToFile(QDir(dir).filePath(QStringLiteral("tdip7_anagrfiscali.CDS")));
         }
@@ -341,7 +348,7 @@ private Q_SLOTS:
 
         const PreviousImportResult r = current.import(kind, dir);
         QCOMPARE(r.added, 2);
-        QCOMPARE(r.failed, 1);
+        QCOMPARE(r.failed, 2);
         QCOMPARE(r.skipped, 1);
         QVERIFY(!current.conn.inTransaction());
         auto ds = current.section(previousSection(kind));
@@ -350,12 +357,16 @@ private Q_SLOTS:
         QCOMPARE(current.conn.scalar(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale")).toInt(), registryBefore + 2);
 
         const QStringList shown = m_messages.texts();
-        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.size(), 4);
         QVERIFY2(shown[0].startsWith(QStringLiteral("Controllare i dati di BIANCHI LUCIA (BNCLCU71C42G478Y) nel file ")),
                  qPrintable(shown[0]));
         QVERIFY2(shown[1].startsWith(QStringLiteral("Anagrafica senza codice fiscale alla riga 4 del file ")), qPrintable(shown[1]));
         QVERIFY2(shown[1].contains(QStringLiteral("SENZACODICE ANNA")), qPrintable(shown[1]));
-        QVERIFY(shown[2].startsWith(QStringLiteral("Fine operazione")));
+        QVERIFY2(shown[2].startsWith(QStringLiteral("Controllare i dati di NERI ANNA (NRINNA80A41G478W) nel file ")),
+                 qPrintable(shown[2]));
+        QVERIFY2(shown[2].contains(QStringLiteral("oltre al codice fiscale e al nominativo non ha alcun dato")),
+                 qPrintable(shown[2]));
+        QVERIFY(shown[3].startsWith(QStringLiteral("Fine operazione")));
         QVERIFY(r.report().contains(QStringLiteral("BIANCHI LUCIA (BNCLCU71C42G478Y): non importato: ")));
     }
 };

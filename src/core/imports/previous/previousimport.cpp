@@ -130,6 +130,17 @@ void TPreviousRegistryImport::readSource(const QString &sourceDir, ClientDataSet
 void TPreviousRegistryImport::addPerson(const ClientDataSet &src, const QString &codFis, ClientDataSet &dst)
 {
     const KindColumns &k = columnsOf(m_kind);
+    // Code and names go to the registry record only; a person with nothing
+    // else would be saved without a row of the section and be missing when
+    // the return is read again. Refused rather than reported as added.
+    bool hasOther = false;
+    for (const QString &c : k.copied)
+        if (c != k.codFis && c != k.cognome && c != k.nome && !src.fieldByName(c)->isNull()
+            && !src.fieldByName(c)->asString().trimmed().isEmpty())
+            hasOther = true;
+    if (!hasOther)
+        throw EQxError(QStringLiteral("oltre al codice fiscale e al nominativo non ha alcun dato (sesso, nascita, "
+                                      "domicilio): completarla a mano"));
     dst.append();
     for (const QString &c : k.copied) {
         const Field *from = src.fieldByName(c);
