@@ -36,6 +36,7 @@ void registerCore(Registry &registry)
     registerF24Commands(registry);
     registerCudCommands(registry);
     registerAutonomiCommands(registry);
+    registerPreviousImportCommands(registry);
     registerTelematic(registry);
     registerSupply(registry);
     registerPrinting(registry);

@@ -56,6 +56,8 @@ private Q_SLOTS:
                                               << "Opzione sconosciuta per il comando import-f24: --sv-only";
         QTest::newRow("import-autonomi --solo-anagrafe") << QStringList{"import-autonomi", "--solo-anagrafe"}
                                                          << "Opzione sconosciuta per il comando import-autonomi: --solo-anagrafe";
+        QTest::newRow("import-previous --dipendenti") << QStringList{"import-previous", "--dipendenti"}
+                                                      << "Opzione sconosciuta per il comando import-previous: --dipendenti";
         QTest::newRow("show --formt") << QStringList{"show", "TPST_PROSPETTOST", "--formt", "json"}
                                       << "Opzione sconosciuta per il comando show: --formt";
         QTest::newRow("telematic, name without --out") << QStringList{"telematic", "770"}
@@ -237,6 +239,36 @@ private Q_SLOTS:
                  qPrintable(r.out));
         QVERIFY(!r.err.contains(QStringLiteral("Operazione terminata con successo.")));
         QCOMPARE(contents(kept), QByteArray("versione precedente"));
+    }
+
+    // Last year's return exported into a folder laid out as last year's data
+    // folder, its employees added to an empty return.
+    void importPreviousIntoANewReturn()
+    {
+        const QString dir = tmp(QStringLiteral("inst/USR/YRDati/YR2023"));
+        const Run exported = run({QStringLiteral("export"), dir});
+        QVERIFY2(exported.rc == 0, qPrintable(exported.err));
+        const QString db = tmp(QStringLiteral("nuova.sqlite"));
+        QVERIFY(run({QStringLiteral("init")}, db).rc == 0);
+        const Run before = run({QStringLiteral("show"), QStringLiteral("TDIP7_ANAGRFISCALI")}, db);
+
+        const Run both = run({QStringLiteral("import-previous"), QStringLiteral("--employees"),
+                              QStringLiteral("--self-employed"), QStringLiteral("--from"), dir}, db);
+        QCOMPARE(both.rc, 2);
+        QVERIFY2(both.err.contains(QStringLiteral("Indicare soltanto una tra --employees e --self-employed")),
+                 qPrintable(both.err));
+        const Run missing = run({QStringLiteral("import-previous"), QStringLiteral("--employees"),
+                                 QStringLiteral("--from"), dir + QStringLiteral("/manca")}, db);
+        QCOMPARE(missing.rc, 1);
+        QVERIFY2(missing.err.contains(QStringLiteral("Il percorso selezionato non esiste")), qPrintable(missing.err));
+        QCOMPARE(run({QStringLiteral("show"), QStringLiteral("TDIP7_ANAGRFISCALI")}, db).out, before.out);
+
+        const Run r = run({QStringLiteral("import-previous"), QStringLiteral("--employees"), QStringLiteral("--from"), dir}, db);
+        QVERIFY2(r.rc == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("Aggiunti: 3; già presenti: 0;")), qPrintable(r.out));
+        QVERIFY(r.err.contains(QStringLiteral("Fine operazione")));
+        const Run again = run({QStringLiteral("import-previous"), QStringLiteral("--employees"), QStringLiteral("--from"), dir}, db);
+        QVERIFY2(again.rc == 0 && again.out.contains(QStringLiteral("Aggiunti: 0; già presenti: 3;")), qPrintable(again.out));
     }
 
     // Last: it changes the demo's self-employed records, which the cases

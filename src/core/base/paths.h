@@ -29,6 +29,8 @@ public:
     static QString importDir() { return resolve(QStringLiteral("usr/YR2024/res/import/")); }
     static QString printsDir() { return resolve(QStringLiteral("USR/YR2024/Stp/")); }
     static QString dataDir() { return resolve(QStringLiteral("USR/YRDati/YR2024/")); }
+    // Last year's data folder of this installation: the earlier return.
+    static QString previousDataDir() { return resolve(QStringLiteral("USR/YRDati/YR2023/")); }
     static QString initialDbDir() { return resolve(QStringLiteral("USR/YR2024/DbIniziale/")); }
     static QString telematicOutDir() { return resolve(QStringLiteral("USR/YR2024/Dich770/")); }
     static QString catalogueDir() { return resolve(QStringLiteral("USR/YR2024/Res/Catalogo/")); }

@@ -16,7 +16,11 @@
 #include "shell/formbuilder.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QTabBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -53,9 +57,9 @@ const QList<WindowDef> &windowDefs()
         dip.pages = {
             {s("Anagrafica"), {s("Anagrafica")}, {}},
             {s("Dati fiscali"), {s("Dati fiscali")}, {}},
-            {s("Redd.Esteri"), {}, s("TREE7_REDDITOESTER")},
+            {s("Redd.Esteri"), {s("Redd.Esteri")}, s("TREE7_REDDITOESTER")},
             {s("Altri dati - 1"), {s("Altri dati - 1")}, {}},
-            {s("Familiare carico"), {}, s("TCFF7_CFFAMILIARE")},
+            {s("Familiare carico"), {s("Previdenza complementare")}, s("TCFF7_CFFAMILIARE")},
             {s("Altri dati - 2"), {s("Altri dati - 2")}, {}},
             {s("Somme Ero. Incr. Produtt. lavoro"), {}, s("TSLS7_SOMEROLAVSTRA")},
             {s("Redd.Assoggettati Rit. Imp."), {s("Redd.Assoggettati Rit. Imp.")}, s("TRAR7_REDASSTIRTIT")},
@@ -156,6 +160,9 @@ RecipientWindow::RecipientWindow(const QString &className, SectionStore *store, 
     guardPages(m_registry->pcMain);
 
     if (className == u"TfmJexDipendente") {
+        listPagesAside();
+        // The main window maximises it when no other document window is open.
+        setProperty("maximizedWhenAlone", true);
         if (auto *ed = m_registry->findChild<DBEdit *>(QStringLiteral("deFFIS7IMPOSTEESTERO")))
             // what the field holds as the user leaves it: the editor's text
             new FocusOutHook(ed, [ed] {
@@ -317,6 +324,48 @@ void RecipientWindow::guardPages(QTabWidget *tabs)
             return;
         }
         *last = index;
+    });
+}
+
+// Seventeen captions do not fit one row of tabs on a screen 1,024 pixels
+// wide, and scrolled tabs hide pages: the captions are listed beside the
+// pages instead, every one in sight. The tab widget stays the one that
+// changes page, so its guard holds for the list as well.
+void RecipientWindow::listPagesAside()
+{
+    QTabWidget *tabs = pages();
+    m_pageList = new QListWidget;
+    m_pageList->setObjectName(QStringLiteral("lbPagine"));
+    for (int i = 0; i < tabs->count(); ++i)
+        m_pageList->addItem(tabs->tabText(i));
+    m_pageList->setCurrentRow(tabs->currentIndex());
+    m_pageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 2 * m_pageList->frameWidth() + 12);
+    tabs->tabBar()->hide();
+
+    QWidget *holder = tabs->parentWidget();
+    auto *side = new QWidget(holder);
+    auto *sl = new QHBoxLayout(side);
+    sl->setContentsMargins(0, 0, 0, 0);
+    sl->setSpacing(4);
+    delete holder->layout()->replaceWidget(tabs, side);
+    sl->addWidget(m_pageList);
+    sl->addWidget(tabs, 1);
+
+    QListWidget *list = m_pageList;
+    connect(list, &QListWidget::currentRowChanged, this, [tabs, list](int row) {
+        if (row >= 0 && row != tabs->currentIndex())
+            tabs->setCurrentIndex(row);
+        // A refused change leaves the page where it was: so does the list.
+        if (tabs->currentIndex() != row) {
+            const QSignalBlocker b(list);
+            list->setCurrentRow(tabs->currentIndex());
+        }
+    });
+    // The page the tabs settled on, which a refusal may have put back.
+    connect(tabs, &QTabWidget::currentChanged, list, [tabs, list] {
+        const QSignalBlocker b(list);
+        list->setCurrentRow(tabs->currentIndex());
     });
 }
 

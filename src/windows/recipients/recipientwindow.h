@@ -5,6 +5,7 @@
 #include <QList>
 #include <QWidget>
 
+class QListWidget;
 class QTabWidget;
 
 namespace jex {
@@ -37,6 +38,9 @@ public:
     QList<RecipientSectionFrame *> sections() const { return m_sections; }
     RecipientSectionFrame *section(const QString &table) const;
     QTabWidget *pages() const { return m_registry->pcDettaglio; }
+    // The list of the pages beside them, where their tabs would not fit one
+    // row (the employee window); nullptr where the tabs show.
+    QListWidget *pageList() const { return m_pageList; }
     CurrentRecipient &current() const { return *m_current; }
     SectionStore &store() const { return *m_store; }
 
@@ -53,6 +57,7 @@ private:
     void recipientShown();
     void save(TfrJezBase *frame, const QString &table);
     void guardPages(QTabWidget *tabs);
+    void listPagesAside();
     QString sectionInsertRefusal() const;
 
     SectionStore *m_store;
@@ -60,6 +65,7 @@ private:
     RecipientRegistryFrame *m_registry = nullptr;
     QList<RecipientSectionFrame *> m_sections;
     QString m_ownerField;
+    QListWidget *m_pageList = nullptr;
     bool m_opening = false;
 };
 

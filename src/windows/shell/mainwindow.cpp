@@ -269,7 +269,8 @@ bool TfmJexMain::activateWindowOf(const QString &item)
 {
     for (QMdiSubWindow *sw : mdiArea->subWindowList()) {
         if (sw->widget() && sw->widget()->property("registryItem").toString() == item) {
-            sw->showNormal();
+            if (!sw->isMaximized())
+                sw->showNormal();
             mdiArea->setActiveSubWindow(sw);
             return true;
         }
@@ -309,7 +310,10 @@ void TfmJexMain::showWindow(const RegistryItem &item, QWidget *window)
     } else {
         fit();
     }
-    sw->show();
+    if (window->property("maximizedWhenAlone").toBool() && mdiArea->subWindowList().size() == 1)
+        sw->showMaximized();
+    else
+        sw->show();
     mdiArea->setActiveSubWindow(sw);
 }
 

@@ -96,7 +96,10 @@ TdmJexAttivazioni::TdmJexAttivazioni()
     form("xafSostituto", "xpgFrontespizio", 0, "Sostituto", "TfmJexSostituto", false, true);
     form("xafFornitore", "xpgFrontespizio", 1, "Fornitore", "TfmJexFornitore", false, true);
     form("xafImpCUD", "xpgImport", 10, "CU", "TfmJexImpCUD", true, false, ItemRule::NoOpenWindowsWarning);
-    form("axfImp770ap", "xpgImport", 30, "770 anno prec.", "TfmJexImp770ap", false, false).enabled = false;
+    // A modal import like the others: it refuses to start over an open
+    // document window, whose unsaved edits it would overlap.
+    form("axfImp770ap", "xpgImport", 30, "770 anno prec.", "TfmJexImp770ap", true, false,
+         ItemRule::NoOpenWindowsWarning);
     form("xafImpF24", "xpgImport", 30, "F24EP", "TfmJexImportF24", true, true, ItemRule::ImportF24);
     form("xafLeggiFile", "xpgImport", 40, "File telematico", "TfmJexReadFile", true, true, noWin);
     form("xafDipParteA", "xpgProspet", 0, "Dipendente", "TfmJexDipendente", false, false);
@@ -144,7 +147,7 @@ TdmJexAttivazioni::TdmJexAttivazioni()
 
 QStringList TdmJexAttivazioni::revealedByAllFunctions()
 {
-    return {QStringLiteral("xafImpCUD"), QStringLiteral("xafDipParteA"), QStringLiteral("xafAutonomo"),
+    return {QStringLiteral("xafImpCUD"), QStringLiteral("axfImp770ap"), QStringLiteral("xafDipParteA"), QStringLiteral("xafAutonomo"),
             QStringLiteral("xpgRiepiloghi"), QStringLiteral("xpgStrumenti")};
 }
 

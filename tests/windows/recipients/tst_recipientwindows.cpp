@@ -18,10 +18,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include "testdb.h"
@@ -137,6 +141,9 @@ private Q_SLOTS:
     void selfEmployedSums();
     void selfEmployedNewRecipient();
     void addizionali();
+    void registryBlocksOnTheirPages_data();
+    void registryBlocksOnTheirPages();
+    void everyPageInSight();
     void registryItemsOpen_data();
     void registryItemsOpen();
     void databaseRoundTrip_data() { TestDatabase::addDatabaseRows(); }
@@ -557,7 +564,7 @@ void TstRecipientWindows::foreignTaxReminder()
     seed(store);
     std::unique_ptr<RecipientWindow> w(createRecipientWindow("TfmJexDipendente", &store));
     w->show();
-    w->pages()->setCurrentIndex(pageIndex(*w, "Altri dati - 1"));
+    w->pages()->setCurrentIndex(pageIndex(*w, "Redd.Esteri"));
     auto *ed = w->registry()->findChild<DBEdit *>("deFFIS7IMPOSTEESTERO");
     QVERIFY(ed);
     ed->setFocus();
@@ -566,6 +573,85 @@ void TstRecipientWindows::foreignTaxReminder()
     QApplication::sendEvent(ed, &out);
     QCOMPARE(m_msg.texts(), QStringList{
         "ATTENZIONE!!!\n\rDevono essere compilati anche i campi 115-116-117 della pagina \"Redd. esteri\""});
+}
+
+void TstRecipientWindows::registryBlocksOnTheirPages_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("columns");
+    QTest::newRow("supplementary pension beside the dependants' contributions")
+        << "Familiare carico"
+        << QStringList{"SPRC7CODICE", "FFIS7CONTRESCLUSI", "FFIS7CONTRNOESCLUS", "FFIS7PRECOMTFRFONDO", "DDIP7DATAPRIOCC",
+                       "FFIS7CONPREVCOMPLPRIOCC", "FFIS7CPRVCL1OCCECC", "FFIS7CONPRECOMPRIOCIT", "FFIS7DIFFERENZ",
+                       "FFIS7CPRVCL1OCCARES"};
+    QTest::newRow("foreign-tax credit beside the foreign incomes") << "Redd.Esteri" << QStringList{"FFIS7IMPOSTEESTERO"};
+}
+
+void TstRecipientWindows::registryBlocksOnTheirPages()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, columns);
+    MemorySectionStore store;
+    seed(store);
+    std::unique_ptr<RecipientWindow> w(createRecipientWindow("TfmJexDipendente", &store));
+    QWidget *onPage = w->pages()->widget(pageIndex(*w, page));
+    QWidget *otherPage = w->pages()->widget(pageIndex(*w, "Altri dati - 1"));
+    for (const QString &c : columns) {
+        QWidget *ed = w->registry()->findChild<QWidget *>(QStringLiteral("de") + c);
+        if (!ed) // a code with its list
+            ed = w->registry()->findChild<QWidget *>(QStringLiteral("ce") + c);
+        QVERIFY2(ed, qPrintable(c));
+        QVERIFY2(onPage->isAncestorOf(ed), qPrintable(c));
+        QVERIFY2(!otherPage->isAncestorOf(ed), qPrintable(c));
+    }
+    // The page's section stays on it.
+    const QString section = page == u"Redd.Esteri" ? QStringLiteral("TREE7_REDDITOESTER") : QStringLiteral("TCFF7_CFFAMILIARE");
+    QVERIFY(onPage->isAncestorOf(w->section(section)));
+    if (page == u"Familiare carico") {
+        auto *box = onPage->findChild<QGroupBox *>(QStringLiteral("gbPrevidenzacomplementare"));
+        QVERIFY(box);
+        QCOMPARE(box->title(), QStringLiteral("Previdenza complementare"));
+    }
+}
+
+// On a screen 1,024 pixels wide every page of the employee window is in
+// sight at once, under the captions of its tabs, and choosing one in the
+// list is refused as a tab change is.
+void TstRecipientWindows::everyPageInSight()
+{
+    MemorySectionStore store;
+    seed(store);
+    std::unique_ptr<RecipientWindow> w(createRecipientWindow("TfmJexDipendente", &store));
+    w->resize(1016, 640); // maximised in a main window at 1024x768
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->registry()->pcMain->setCurrentWidget(w->registry()->tsDetail);
+    QListWidget *list = w->pageList();
+    QVERIFY(list);
+    QVERIFY(list->isVisible());
+    QVERIFY(!w->pages()->tabBar()->isVisible());
+    QCOMPARE(list->count(), w->pages()->count());
+    QCOMPARE(list->count(), 17);
+    for (int i = 0; i < list->count(); ++i) {
+        QCOMPARE(list->item(i)->text(), w->pages()->tabText(i));
+        QVERIFY2(list->viewport()->rect().contains(list->visualItemRect(list->item(i))), qPrintable(list->item(i)->text()));
+    }
+    QVERIFY(!list->verticalScrollBar()->isVisible());
+    // The pages keep most of the width.
+    QVERIFY(w->pages()->width() > 700);
+
+    list->setCurrentRow(pageIndex(*w, "TFR"));
+    QCOMPARE(w->pages()->currentIndex(), pageIndex(*w, "TFR"));
+    auto *tfr = w->section("TTFR7_TFR");
+    tfr->acInsert->trigger();
+    list->setCurrentRow(pageIndex(*w, "INPS"));
+    QCOMPARE(w->pages()->currentIndex(), pageIndex(*w, "TFR"));
+    QCOMPARE(list->currentRow(), pageIndex(*w, "TFR"));
+    QVERIFY(m_msg.contains(QString::fromUtf8(prosp::noPageChangeText)));
+    tfr->acCancel->trigger();
+    // A change made on the tabs shows in the list.
+    w->pages()->setCurrentIndex(pageIndex(*w, "INAIL"));
+    QCOMPARE(list->currentRow(), pageIndex(*w, "INAIL"));
 }
 
 void TstRecipientWindows::deleteQuestion_data()

@@ -70,6 +70,7 @@ private Q_SLOTS:
     void exportCancelledAndDone();
     void summaryHookGetsPrintPath();
     void mainWindowOpensOnce();
+    void maximisedWhenAlone();
     void firstActivationFailureIsShown();
     void mainWindowRefusesPrintWithOpenWindow();
     void unregisteredClassIsDisabled();
@@ -132,7 +133,7 @@ void TstRegistry::noOpenWindows_data()
 {
     QTest::addColumn<QString>("item");
     for (const char *i : {"xafStpFront", "axfDI", "axfST", "axfSV", "axfSX", "axfSY", "axfSS", "xafStpDip", "axfStpAut",
-                          "xafImpCUD", "xafAddizionali", "xafImpAuton", "xafImpAutOnlyAna"})
+                          "xafImpCUD", "axfImp770ap", "xafAddizionali", "xafImpAuton", "xafImpAutOnlyAna"})
         QTest::newRow(i) << QString::fromUtf8(i);
 }
 
@@ -227,6 +228,40 @@ void TstRegistry::mainWindowOpensOnce()
     QCOMPARE(DocWindow::created, 1);
     QVERIFY(w.execute("xafFornitore"));
     QCOMPARE(w.mdiArea->subWindowList().size(), 2);
+}
+
+// The employee window asks to be maximised: so it is when it is the only
+// document window, and shown normal beside another.
+void TstRegistry::maximisedWhenAlone()
+{
+    FormRegistry::instance().add(QStringLiteral("TfmJexDipendente"), [](QWidget *parent) -> QWidget * {
+        QWidget *w = makeDoc(parent);
+        w->setProperty("maximizedWhenAlone", true);
+        return w;
+    });
+    auto employee = [](TfmJexMain &w) -> QMdiSubWindow * {
+        for (QMdiSubWindow *sw : w.mdiArea->subWindowList())
+            if (sw->widget()->property("maximizedWhenAlone").toBool())
+                return sw;
+        return nullptr;
+    };
+    {
+        TfmJexMain w;
+        w.formActivate();
+        QVERIFY(w.execute("xafDipParteA"));
+        QVERIFY(employee(w) && employee(w)->isMaximized());
+        // A second start brings it forward as it is.
+        QVERIFY(w.execute("xafDipParteA"));
+        QVERIFY(employee(w)->isMaximized());
+    }
+    {
+        TfmJexMain w;
+        w.formActivate();
+        QVERIFY(w.execute("xafSostituto"));
+        QVERIFY(w.execute("xafDipParteA"));
+        QVERIFY(employee(w) && !employee(w)->isMaximized());
+    }
+    FormRegistry::instance().add(QStringLiteral("TfmJexDipendente"), makeDoc);
 }
 
 void TstRegistry::mainWindowRefusesPrintWithOpenWindow()
