@@ -35,6 +35,7 @@ void registerCore(Registry &registry)
     registerF24Commands(registry);
     registerCudCommands(registry);
     registerAutonomiCommands(registry);
+    registerIntegrationCommands(registry);
     registerTelematic(registry);
     registerSupply(registry);
     registerPrinting(registry);

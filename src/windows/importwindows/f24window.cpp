@@ -2,6 +2,7 @@
 #include "importwindows/cudwindow.h"
 #include "importwindows/readfilewindow.h"
 #include "importwindows/autonomiwindow.h"
+#include "importwindows/intsoswindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -109,6 +110,7 @@ void TfmJexImportF24::acImportaExecute()
 void registerImportWindows(WindowRegistry &registry)
 {
     registerAutonomiWindows(registry);
+    registerIntSosWindows(registry);
     registry.forms.add(QStringLiteral("TfmJexImportF24"),
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
     registry.forms.add(QStringLiteral("TfmJexImpCUD"),
