@@ -65,6 +65,14 @@ class TstIntegrateDemo : public QObject
             QStringList codes;
             for (auto it = code.globalMatch(text); it.hasNext();)
                 codes << it.next().captured(0);
+            // The self-employed report names its payees without their codes:
+            // one line per payee and year, with its amounts.
+            if (codes.isEmpty()) {
+                static const QRegularExpression payment(QStringLiteral("\\b20\\d\\d\\b.*\\d,\\d\\d"));
+                for (const QString &l : text.split(u'\n'))
+                    if (payment.match(l).hasMatch() && !l.contains(QStringLiteral("Totale")) && !l.contains(QStringLiteral("Anno")))
+                        codes << l.simplified();
+            }
             out[report] = codes;
         }
         return out;
@@ -82,9 +90,10 @@ class TstIntegrateDemo : public QObject
                 const QString cf = ds.fieldByName(QString::fromLatin1(column))->asString().trimmed();
                 if (cf.size() == 16)
                     mapping.insert(cf, otherPerson(cf));
-                else if (cf.size() == 11)
-                    mapping.insert(cf, QStringLiteral("9") + cf.mid(1, 9)
-                                           + QString::number(jex::organisationCheckDigit(QStringLiteral("9") + cf.mid(1, 9))));
+                else if (cf.size() == 11) {
+                    const QString first10 = QString::number((cf[0].digitValue() + 1) % 10) + cf.mid(1, 9);
+                    mapping.insert(cf, first10 + QString::number(jex::organisationCheckDigit(first10)));
+                }
             }
         };
         codesOf(QStringLiteral("TDIP7_ANAGRFISCALI"), "SDIP7CODFIS");
