@@ -37,6 +37,7 @@ void registerCore(Registry &registry)
     registerCudCommands(registry);
     registerAutonomiCommands(registry);
     registerPreviousImportCommands(registry);
+    registerIntegrationCommands(registry);
     registerTelematic(registry);
     registerSupply(registry);
     registerPrinting(registry);

@@ -39,6 +39,7 @@ void registerF24Commands(Registry &registry);      // imports/f24/commands.cpp
 void registerCudCommands(Registry &registry);      // imports/cud/commands.cpp
 void registerAutonomiCommands(Registry &registry); // imports/autonomi/commands.cpp
 void registerPreviousImportCommands(Registry &registry); // imports/previous/commands.cpp
+void registerIntegrationCommands(Registry &registry); // imports/integration/commands.cpp
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerSupply(Registry &registry);           // telematic/supply/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp

@@ -18,7 +18,7 @@ struct WindowRegistry
 WindowRegistry &windowRegistry();
 
 void registerEntryWindows(WindowRegistry &registry);  // entry/sectionwindows.cpp
-void registerImportWindows(WindowRegistry &registry); // importwindows/f24window.cpp, autonomiwindow.cpp, previouswindow.cpp
+void registerImportWindows(WindowRegistry &registry); // importwindows/f24window.cpp, autonomiwindow.cpp, previouswindow.cpp, intsoswindow.cpp
 void registerFileWizard(WindowRegistry &registry);    // filewizard/registration.cpp
 void registerPrintWindows(WindowRegistry &registry);  // printwindows/registration.cpp
 void registerTableWindows(WindowRegistry &registry);  // tables/codelistwindow.cpp

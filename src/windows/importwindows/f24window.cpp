@@ -3,6 +3,7 @@
 #include "importwindows/readfilewindow.h"
 #include "importwindows/autonomiwindow.h"
 #include "importwindows/previouswindow.h"
+#include "importwindows/intsoswindow.h"
 #include "sections/sectionstore.h"
 #include "windowregistration.h"
 
@@ -111,6 +112,7 @@ void registerImportWindows(WindowRegistry &registry)
 {
     registerAutonomiWindows(registry);
     registerPreviousImportWindow(registry);
+    registerIntSosWindows(registry);
     registry.forms.add(QStringLiteral("TfmJexImportF24"),
                                  [](QWidget *parent) -> QWidget * { return new TfmJexImportF24(parent); });
     registry.forms.add(QStringLiteral("TfmJexImpCUD"),

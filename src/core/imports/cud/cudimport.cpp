@@ -3,6 +3,7 @@
 #include "imports/cud/cudrules.h"
 #include "imports/cud/payrollcompletion.h"
 #include "imports/importmodule.h"
+#include "imports/persontable.h"
 #include "imports/rules/importrules.h"
 #include "imports/rules/importxml.h"
 
@@ -57,7 +58,7 @@ const QStringList kEmployeeTables = {kCon, kRar, kTas, kTfr, kCfc, kInps, kInpda
 
 const QString kProgress = QStringLiteral("Importazione da CU");
 
-QString keyOf(const QString &codFis) { return codFis.trimmed().toUpper(); }
+QString keyOf(const QString &codFis) { return personKey(codFis); }
 
 QString text(const ClientDataSet &ds, const QString &column)
 {
@@ -86,90 +87,6 @@ const QSet<QString> &personalColumns()
         QStringLiteral("SSOE7CODICE")};
     return names;
 }
-
-// One table of the return: its rows grouped by person, read once per run,
-// and a working dataset holding the current person's rows. Saving the
-// working dataset sends the person's changes only.
-struct PersonTable
-{
-    QString name;
-    QString keyColumn;
-    ClientDataSet ds;
-    QHash<QString, QList<QVariantList>> rows;
-
-    void open(SectionStore &store)
-    {
-        ClientDataSet all;
-        store.openCds(name, all);
-        ds.copyStructure(all);
-        ds.createDataSet();
-        const int key = all.fieldIndex(keyColumn);
-        if (key < 0)
-            throw EQxError(QStringLiteral("La tabella %1 non ha la colonna %2").arg(name, keyColumn));
-        const int n = all.fieldCount();
-        for (all.first(); !all.eof(); all.next()) {
-            QVariantList values;
-            values.reserve(n);
-            for (int i = 0; i < n; ++i)
-                values << all.field(i)->value();
-            rows[keyOf(all.field(key)->asString())].append(values);
-        }
-    }
-
-    void load(const QString &person)
-    {
-        ds.emptyDataSet();
-        for (const QVariantList &values : rows.value(person))
-            ds.appendRecord(values);
-        ds.mergeChangeLog();
-        ds.first();
-        rows.remove(person);
-    }
-
-    void clear()
-    {
-        for (ds.first(); !ds.isEmpty();)
-            ds.remove();
-    }
-
-    // Puts the person's record matching the key into edit state, or appends
-    // one; true when appended.
-    bool editOrAppend(const QList<QPair<QString, QString>> &key)
-    {
-        for (ds.first(); !ds.eof(); ds.next()) {
-            bool same = true;
-            for (const auto &[column, value] : key)
-                same = same && text(ds, column).trimmed() == value.trimmed();
-            if (same) {
-                ds.edit();
-                return false;
-            }
-        }
-        ds.append();
-        return true;
-    }
-
-    // Records written without the registry link get the one of the owner.
-    void link(qint64 afiId)
-    {
-        Field *f = ds.findField(QStringLiteral("IAFIID"));
-        if (!f || afiId <= 0)
-            return;
-        for (ds.first(); !ds.eof(); ds.next()) {
-            if (f->asInteger() > 0)
-                continue;
-            ds.edit();
-            f->setValue(afiId);
-            ds.post();
-        }
-    }
-
-    void save(SectionStore &store)
-    {
-        if (ds.hasPendingChanges())
-            store.saveCds(name, ds);
-    }
-};
 
 // The certification rows of a detail table, by person and month.
 struct DetailTable
