@@ -132,7 +132,7 @@ private Q_SLOTS:
     {
         Return r;
         r.row("TSOE7_SOSESTINTO", {{"CODICE", organisation(99)}});
-        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", organisation(99)}, {"SPSY3CFBEN", "VRDGPP80C03L219K"},
+        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", organisation(99)}, {"SPSY3CFBEN", person("VRDGPP80C03L219")},
                                      {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
         r.generate();
         const QStringList files = r.writeFile();
