@@ -34,8 +34,8 @@ int main(int argc, char **argv)
             ds.fieldByName(it.key())->setValue(it.value());
         ds.post();
     };
-    add("TFOR_FORNITORE", {{"SFORCODFIS", "80012345678"}, {"STFOCODICE", "01"}});
-    add("TSOS_DATOSOSTITUTO", {{"SSOSCODFIS", "80012345678"}, {"SSOSDENOM", "ISTITUTO DI PROVA"}});
+    add("TFOR_FORNITORE", {{"SFORCODFIS", "80012345676"}, {"STFOCODICE", "01"}});
+    add("TSOS_DATOSOSTITUTO", {{"SSOSCODFIS", "80012345676"}, {"SSOSDENOM", "ISTITUTO DI PROVA"}});
     for (int i = 0; i < rows; ++i)
         add("TPST_PROSPETTOST", {{"SPSTMESE", QString::number(i % 12 + 1)}, {"SPSTANNO", "2024"},
                                  {"FPSTRITOPEARTE", 1000.0 + i}, {"FPSTIMPOVERSATO", 1000.0 + i},

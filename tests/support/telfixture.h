@@ -32,8 +32,8 @@ struct TelFixture
         dm.layoutDir = layoutsDir();
         dm.dataDir = tmp.filePath(QStringLiteral("dati"));
         dm.addInfo = [this](const QString &l) { info.append(l); };
-        row("TFOR_FORNITORE", {{"SFORCODFIS", "80012345678"}, {"STFOCODICE", "01"}});
-        row("TSOS_DATOSOSTITUTO", {{"SSOSCODFIS", "80012345678"}, {"SSOSDENOM", "ISTITUTO COMPRENSIVO DI PROVA"}});
+        row("TFOR_FORNITORE", {{"SFORCODFIS", "80012345676"}, {"STFOCODICE", "01"}});
+        row("TSOS_DATOSOSTITUTO", {{"SSOSCODFIS", "80012345676"}, {"SSOSDENOM", "ISTITUTO COMPRENSIVO DI PROVA"}});
     }
 
     void row(const char *table, const QVariantMap &values)

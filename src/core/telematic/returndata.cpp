@@ -93,7 +93,7 @@ void seedTelematicDemo(SectionStore &access)
     {
         Section s(access, QStringLiteral("TPSY_PROSPETTOSY"));
         if (s.ds.isEmpty()) {
-            s.row({{"SPSYDEBPRICODF", "RSSMRA70A01H501S"}, {"SPSYCREPIGCODF", "BNCLGU65B12F205X"},
+            s.row({{"SPSYDEBPRICODF", "RSSMRA70A01H501S"}, {"SPSYCREPIGCODF", "BNCLGU65B12F205J"},
                    {"FPSYSOMERO", 300.00}});
             s.save();
         }
@@ -101,15 +101,15 @@ void seedTelematicDemo(SectionStore &access)
     {
         Section s(access, QStringLiteral("TPSY2_PROSPETTOSY2"));
         if (s.ds.isEmpty()) {
-            s.row({{"SPSY2CREPIGCF", "BNCLGU65B12F205X"}, {"FPSYSOMERO1", 300.00}, {"SPSYTIPO1", "A"}});
+            s.row({{"SPSY2CREPIGCF", "BNCLGU65B12F205J"}, {"FPSYSOMERO1", 300.00}, {"SPSYTIPO1", "A"}});
             s.save();
         }
     }
     {
         Section s(access, QStringLiteral("TPSY3_PROSPETTOSY3"));
         if (s.ds.isEmpty()) {
-            s.row({{"SPSY3CFBEN", "VRDGPP80C03L219K"}, {"FPSY3AMMBON", 5000.00}, {"FPSY3RITEFF", 550.00}});
-            s.row({{"SPSY3CFBEN", "GLLNNA75D44A944P"}, {"FPSY3AMMBON", 2000.00}, {"FPSY3RITEFF", 220.00}});
+            s.row({{"SPSY3CFBEN", "VRDGPP80C03L219X"}, {"FPSY3AMMBON", 5000.00}, {"FPSY3RITEFF", 550.00}});
+            s.row({{"SPSY3CFBEN", "GLLNNA75D44A944J"}, {"FPSY3AMMBON", 2000.00}, {"FPSY3RITEFF", 220.00}});
             s.save();
         }
     }
@@ -127,7 +127,7 @@ void seedTelematicDemo(SectionStore &access)
     {
         Section s(access, QStringLiteral("TPDI_PROSPETTODI"));
         if (s.ds.isEmpty()) {
-            s.row({{"SPDICODFIS", "80012345678"}, {"SPDINOTA", "A"}, {"SPDIPERIMP", "2023"},
+            s.row({{"SPDICODFIS", "80012345676"}, {"SPDINOTA", "A"}, {"SPDIPERIMP", "2023"},
                    {"FPDIMAGCRED", 75.00}});
             s.save();
         }

@@ -279,7 +279,7 @@ private Q_SLOTS:
         fx.svRow(1, 85.2);
         fx.row("TPSX_PROSPETTOSX", {{"FCRECONGCESSRAPP_SX", 420.0}, {"CREUTILF24_SX1", 420.0}});
         fx.row("TPDI_PROSPETTODI", {{"SPDICODFIS", "80000000001"}, {"SPDIPERIMP", "2023"}, {"FPDIMAGCRED", 75.0}});
-        fx.row("TPSY3_PROSPETTOSY3", {{"SPSY3CFBEN", "VRDGPP80C03L219K"}, {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.49}});
+        fx.row("TPSY3_PROSPETTOSY3", {{"SPSY3CFBEN", "VRDGPP80C03L219X"}, {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.49}});
         fx.row("TPSY4_PROSPETTOSY4", {{"SSY4DEN", "MUELLER SCHMIDT VON HOHENSTEIN"}, {"FSY4RITTITIMP", 450.5}});
         fx.generate();
         const QString file = fx.writeFile().first();

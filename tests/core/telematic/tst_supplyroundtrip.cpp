@@ -6,7 +6,11 @@
 #include "telfixture.h"
 
 #include "base/errors.h"
+#include "database/sqlconnection.h"
+#include "database/structureservice.h"
 #include "demo/codicefiscale.h"
+#include "sections/databasestore.h"
+#include "testdb.h"
 #include "telematic/supply/reader.h"
 
 #include <QFile>
@@ -126,13 +130,56 @@ private Q_SLOTS:
         roundTrip(r, 2);
     }
 
+    // A split supply read into an empty database and generated from there.
+    // One SX row per module makes every module a record of its own, so that
+    // the supply passes 8,275 detail records with few values to store.
+    void splitSupplyOnDatabase_data() { TestDatabase::addDatabaseRows(); }
+    void splitSupplyOnDatabase()
+    {
+        JEX_TEST_DATABASE(tdb);
+        Return source;
+        for (int i = 0; i < 8300; ++i)
+            source.row("TPSX_PROSPETTOSX", {{"FCRECONGCESSRAPP_SX", 100.0 + i}, {"CREUTILF24_SX1", 100.0 + i}});
+        for (int i = 0; i < 300; ++i)
+            source.stRow(i % 12 + 1, 500.0 + i);
+        source.generate();
+        const QStringList files = source.writeFile();
+        QCOMPARE(files.size(), 2);
+
+        TQxSQLConnection conn(QStringLiteral("tst_supplyroundtrip"));
+        conn.open(DatabaseUrl::parse(tdb.url()));
+        TQmrDBCds svc(2024, QStringLiteral("jex"), 0);
+        svc.SetConnection(&conn);
+        svc.SetShowWait(false);
+        DbCdsStore store(&svc);
+        const ReadResult read = readSupplyInto(store, files, false, test::layoutsDir());
+        QVERIFY2(read.written, qPrintable(read.message));
+        QCOMPARE(read.check.errors, 0);
+        QVERIFY2(read.rowsByTable.contains(QStringLiteral("TPSX_PROSPETTOSX: 8300 righe")),
+                 qPrintable(read.rowsByTable.join(u'\n')));
+
+        // Generated again from what the database holds.
+        QTemporaryDir out;
+        TdmJexFile dm;
+        dm.store = &store;
+        dm.layoutDir = test::layoutsDir();
+        dm.dataDir = out.filePath(QStringLiteral("dati"));
+        dm.openTables();
+        dm.runGeneration();
+        dm.BuildFile();
+        const QStringList again = dm.WriteTelematicFile(out.filePath(QStringLiteral("di_nuovo")));
+        QCOMPARE(again.size(), files.size());
+        for (int i = 0; i < files.size(); ++i)
+            QVERIFY2(bytes(again[i]) == bytes(files[i]), qPrintable(files[i]));
+    }
+
     // The D and I records carry no code of an extinct agent: such a supply
     // is refused rather than given all to the declaring agent.
     void extinctAgentRefused()
     {
         Return r;
         r.row("TSOE7_SOSESTINTO", {{"CODICE", organisation(99)}});
-        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", organisation(99)}, {"SPSY3CFBEN", "VRDGPP80C03L219K"},
+        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", organisation(99)}, {"SPSY3CFBEN", person("VRDGPP80C03L219")},
                                      {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
         r.generate();
         const QStringList files = r.writeFile();
