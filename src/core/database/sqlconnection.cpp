@@ -232,6 +232,7 @@ void TQxSQLConnection::open(const DatabaseUrl &url)
 void TQxSQLConnection::close()
 {
     if (m_db.isValid()) {
+        m_prepared.clear();
         if (m_db.isOpen())
             m_db.close();
         m_failedQueries.clear();
@@ -352,6 +353,44 @@ QVariant TQxSQLConnection::scalar(const QString &sql, const QVariantMap &params)
     return {};
 }
 
+QSqlQuery &TQxSQLConnection::execPrepared(const QString &sql, const QVariantList &params)
+{
+    if (!isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    std::shared_ptr<QSqlQuery> &q = m_prepared[sql];
+    if (!q) {
+        auto fresh = std::make_shared<QSqlQuery>(m_db);
+        fresh->setForwardOnly(true);
+        if (!fresh->prepare(sql)) {
+            const EQxError e = failure(fresh->lastError(), sql);
+            m_prepared.remove(sql);
+            // Released with the transaction, as every failed statement.
+            if (m_inTransaction)
+                m_failedQueries.push_back(*fresh);
+            throw e;
+        }
+        q = std::move(fresh);
+    }
+    for (int i = 0; i < params.size(); ++i)
+        q->bindValue(i, bindable(params.at(i)));
+    if (!q->exec()) {
+        const EQxError e = failure(q->lastError(), sql);
+        q->finish();
+        throw e;
+    }
+    return *q;
+}
+
+QVariant TQxSQLConnection::scalarPrepared(const QString &sql, const QVariantList &params)
+{
+    QSqlQuery &q = execPrepared(sql, params);
+    QVariant v;
+    if (q.next())
+        v = q.value(0);
+    q.finish();
+    return v;
+}
+
 void TQxSQLConnection::execScript(const QStringList &statements)
 {
     for (const QString &s : statements)
@@ -395,12 +434,9 @@ qint64 TQxSQLConnection::generateId(const QString &generator)
     // workstations that share the file.
     const bool own = startTransaction();
     try {
-        exec(QStringLiteral("INSERT OR IGNORE INTO tqx_generator (sname, ivalue) VALUES (:N, 0)"),
-             {{QStringLiteral("N"), name}});
-        exec(QStringLiteral("UPDATE tqx_generator SET ivalue = ivalue + 1 WHERE sname = :N"),
-             {{QStringLiteral("N"), name}});
-        const qint64 id = scalar(QStringLiteral("SELECT ivalue FROM tqx_generator WHERE sname = :N"),
-                                 {{QStringLiteral("N"), name}}).toLongLong();
+        execPrepared(QStringLiteral("INSERT OR IGNORE INTO tqx_generator (sname, ivalue) VALUES (?, 0)"), {name}).finish();
+        execPrepared(QStringLiteral("UPDATE tqx_generator SET ivalue = ivalue + 1 WHERE sname = ?"), {name}).finish();
+        const qint64 id = scalarPrepared(QStringLiteral("SELECT ivalue FROM tqx_generator WHERE sname = ?"), {name}).toLongLong();
         if (own)
             commit();
         return id;
@@ -415,13 +451,11 @@ qint64 TQxSQLConnection::getCroFiscale(const QString &programma, int anno, int m
 {
     const QVariant a = anno > 0 ? QVariant(anno) : QVariant();
     const QVariant m = mese > 0 ? QVariant(mese) : QVariant();
-    const QVariantMap p{{QStringLiteral("P"), programma.toLower()},
-                        {QStringLiteral("A"), anno > 0 ? anno : 0},
-                        {QStringLiteral("M"), mese > 0 ? mese : 0}};
+    const QVariantList p{programma.toLower(), anno > 0 ? anno : 0, mese > 0 ? mese : 0};
     const QString find = QStringLiteral(
-        "SELECT icrfid FROM tcrf_crofiscale WHERE Lower(scrfprogramma) = :P "
-        "AND COALESCE(icrfanno, 0) = :A AND COALESCE(icrfmese, 0) = :M ORDER BY icrfid");
-    QVariant id = scalar(find, p);
+        "SELECT icrfid FROM tcrf_crofiscale WHERE Lower(scrfprogramma) = ? "
+        "AND COALESCE(icrfanno, 0) = ? AND COALESCE(icrfmese, 0) = ? ORDER BY icrfid");
+    QVariant id = scalarPrepared(find, p);
     if (id.isValid())
         return id.toLongLong();
     if (dialect() == Dialect::PostgreSQL) {

@@ -9,7 +9,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <QHash>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace jex {
@@ -98,6 +100,15 @@ public:
     EQxError failure(const QSqlError &error, const QString &sql = {}) const;
     // First column of the first row, or an invalid variant.
     QVariant scalar(const QString &sql, const QVariantMap &params = {});
+
+    // The statements a long operation runs again and again, with positional
+    // "?" parameters: prepared once and kept while the connection is open
+    // (on a server each prepare and each release is a round trip). The query
+    // returned stays the connection's: read it before the same text runs
+    // again, and finish() it once read.
+    QSqlQuery &execPrepared(const QString &sql, const QVariantList &params = {});
+    // First column of the first row of a kept statement (then finished).
+    QVariant scalarPrepared(const QString &sql, const QVariantList &params = {});
     // Executes a script of statements separated by ";" at line ends.
     void execScript(const QStringList &statements);
 
@@ -119,6 +130,7 @@ private:
     DatabaseUrl m_url;
     bool m_inTransaction = false;
     QSet<QString> m_sequences; // PostgreSQL sequences known to exist
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared; // by text, see execPrepared()
     std::vector<QSqlQuery> m_failedQueries; // freed when the transaction ends
 };
 

@@ -46,6 +46,9 @@ int prefixSlot(char p)
     }
 }
 
+// The value row that keeps a record whose data are all in the registry.
+const QString kRecordMarker = QStringLiteral("iFisRigo");
+
 // The zero date of the data packets the sections were first kept in.
 const QDate kZeroDate(1899, 12, 30);
 
@@ -124,36 +127,28 @@ const QString kValuesSql = QStringLiteral(
     "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
     "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) ORDER BY fis.ifisrigo");
 
+// Parameters: year, month, month, program, codice fiscale, group, group.
 const QString kRegistryLookupSql = QStringLiteral(
     "SELECT afi.iafiid FROM tcrf_crofiscale crf INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
-    "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
-    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
-    "AND (COALESCE(afi.safigruppoana, '') = :SAFIGRUPPOANA OR :SAFIGRUPPOANA = '') ORDER BY afi.iafiid");
+    "WHERE crf.icrfanno = ? AND (COALESCE(crf.icrfmese, 0) = ? OR ? = -1) "
+    "AND Lower(crf.scrfprogramma) = ? AND Lower(afi.saficodfiscale) = ? "
+    "AND (COALESCE(afi.safigruppoana, '') = ? OR ? = '') ORDER BY afi.iafiid");
 
-QSqlQuery prepared(TQxSQLConnection &c, const QString &sql)
+// The structure row as a save starts: its record counter (on PostgreSQL the
+// row stays locked until the transaction ends, so a second writer of the
+// structure waits here and then numbers on; on SQLite the transaction holds
+// the database's write lock already), what the save takes from the row, a
+// summary of the whole structure table by which a kept copy of the row is
+// known to be still the version in force, and whether a period row is there.
+QString saveHeadSql(Dialect d)
 {
-    QSqlQuery q(c.db());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw c.failure(q.lastError(), sql);
-    return q;
-}
-
-void run(TQxSQLConnection &c, QSqlQuery &q)
-{
-    if (!q.exec())
-        throw c.failure(q.lastError(), q.lastQuery());
-}
-
-// Locks the structure row until the transaction ends and returns its record
-// counter as it stands then. On SQLite the transaction already holds the
-// database's write lock, so the counter read with the structure is current.
-qint64 lockStructure(TQxSQLConnection &c, qint64 id, qint64 counter)
-{
-    if (c.dialect() != Dialect::PostgreSQL)
-        return counter;
-    return c.scalar(QStringLiteral("SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID FOR UPDATE"),
-                    {{QStringLiteral("ICDSID"), id}}).toLongLong();
+    return QStringLiteral(
+        "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
+        "(SELECT COUNT(*) FROM tcds_struttura), (SELECT COALESCE(SUM(icdsid), 0) FROM tcds_struttura), "
+        "(SELECT COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) FROM tcds_struttura), "
+        "(SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
+        "FROM tcds_struttura cds WHERE cds.icdsid = ?")
+        + (d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString());
 }
 
 // count keys of the generator at once, in ascending order: one round of
@@ -235,10 +230,67 @@ bool TQmrDBCds::findStructure(const QString &name, int mese, int anno, Structure
     out.anagrafica = q.value(r.indexOf(QStringLiteral("lcdsanagrafica"))).toInt() == 1;
     out.fmapReadOnly = q.value(r.indexOf(QStringLiteral("lcdsfmapreadonly"))).toInt() == 1;
     out.rigo = q.value(r.indexOf(QStringLiteral("icdsrigo"))).toLongLong();
-    out.fieldMap = parseFieldMap(q.value(r.indexOf(QStringLiteral("scdsfieldmap"))).toString());
+    out.fieldMapText = q.value(r.indexOf(QStringLiteral("scdsfieldmap"))).toString();
+    out.fieldMap = parseFieldMap(out.fieldMapText);
     if (withSchema)
         out.schema = q.value(r.indexOf(QStringLiteral("bcdsschema"))).toByteArray();
     return true;
+}
+
+TQmrDBCds::Structure TQmrDBCds::structureForSave(const QString &name, int mese, int anno)
+{
+    TQxSQLConnection &c = *Connection();
+    const QString key = QStringLiteral("%1|%2|%3|%4").arg(Programma.toLower(), name.toLower()).arg(mese).arg(anno);
+    const QString headSql = saveHeadSql(c.dialect());
+    auto head = [&](qint64 id, qint64 crf, Structure &st, QString &signature) {
+        QSqlQuery &q = c.execPrepared(headSql, {crf, id});
+        const bool found = q.next();
+        if (found) {
+            st.rigo = q.value(0).toLongLong();
+            st.anagrafica = q.value(1).toInt() == 1;
+            st.fmapReadOnly = q.value(2).toInt() == 1;
+            st.fieldMapText = q.value(3).toString();
+            signature = QStringLiteral("%1/%2/%3").arg(q.value(4).toLongLong()).arg(q.value(5).toLongLong())
+                            .arg(q.value(6).toLongLong());
+            st.crfId = q.value(7).toLongLong() > 0 ? crf : 0;
+        }
+        q.finish();
+        return found;
+    };
+
+    auto it = m_saveCache.find(key);
+    if (it != m_saveCache.end() && it->connection == &c) {
+        Structure now;
+        QString signature;
+        if (head(it->structure.id, it->structure.crfId, now, signature) && signature == it->signature
+            && now.anagrafica == it->structure.anagrafica && now.fmapReadOnly == it->structure.fmapReadOnly
+            && now.fieldMapText == it->structure.fieldMapText) {
+            it->structure.rigo = now.rigo;
+            it->structure.crfId = now.crfId;
+            return it->structure;
+        }
+        m_saveCache.erase(it);
+    }
+
+    // First save of the structure, or the structure table has changed since.
+    Structure st;
+    if (!findStructure(name, mese, anno, st, false))
+        throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+    Structure now;
+    QString signature;
+    if (!head(st.id, 0, now, signature))
+        throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+    st.rigo = now.rigo;
+    m_saveCache.insert(key, {&c, signature, st});
+    return st;
+}
+
+void TQmrDBCds::rememberPeriod(const QString &name, int mese, int anno, qint64 crfId)
+{
+    const QString key = QStringLiteral("%1|%2|%3|%4").arg(Programma.toLower(), name.toLower()).arg(mese).arg(anno);
+    auto it = m_saveCache.find(key);
+    if (it != m_saveCache.end())
+        it->structure.crfId = crfId;
 }
 
 // ---------------------------------------------------------------- opening
@@ -368,17 +420,14 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
 
     Structure st;
     try {
-        if (!findStructure(name, mese, anno, st, false))
-            throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
-        // Record numbers come from the counter: a second writer of the
-        // structure waits here until this save ends, then numbers on.
-        st.rigo = lockStructure(c, st.id, st.rigo);
+        st = structureForSave(name, mese, anno);
     } catch (...) {
         if (own)
             c.rollback();
         throw;
     }
 
+    const qint64 firstRigo = st.rigo;
     const int nFields = ds.fieldCount();
     const int iRigo = ds.fieldIndex(QStringLiteral("iFisRigo"));
     const int iAfi = ds.fieldIndex(QStringLiteral("iAfiID"));
@@ -410,67 +459,50 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     QList<Refresh> refreshes;
     QString errorText;
     bool failed = false;
-    // Prepared once per save and reused for every row; released only after
-    // the commit or rollback (PostgreSQL refuses to free a statement inside an
-    // aborted transaction).
-    std::unique_ptr<QSqlQuery> delValues;
-    QHash<int, std::shared_ptr<QSqlQuery>> inserts; // by number of rows
-    QHash<QString, std::shared_ptr<QSqlQuery>> statements; // the registry's, by text
-    auto release = [&] {
-        delValues.reset();
-        inserts.clear();
-        statements.clear();
-    };
-    auto statement = [&](const QString &sql, const QVariantMap &params) -> QSqlQuery & {
-        std::shared_ptr<QSqlQuery> &q = statements[sql];
-        if (!q)
-            q = std::make_shared<QSqlQuery>(prepared(c, sql));
-        for (auto it = params.cbegin(); it != params.cend(); ++it)
-            q->bindValue(u':' + it.key(), it.value().isValid() ? it.value() : nullOf(QMetaType::QString));
-        run(c, *q);
-        return *q;
-    };
+    // Every statement of the save is kept by the connection between saves:
+    // on a server each prepare and each release would be a round trip.
+    auto execute = [&](const QString &sql, const QVariantList &params) { c.execPrepared(sql, params).finish(); };
     try {
         const QVector<DeltaRecord> delta = ds.delta();
-        qint64 crfId = 0;
+        qint64 crfId = st.crfId;
         auto period = [&] {
-            if (crfId == 0)
+            if (crfId == 0) {
                 crfId = c.getCroFiscale(Programma.toLower(), anno, mese);
+                rememberPeriod(name, mese, anno, crfId);
+            }
             return crfId;
         };
         // Value rows go in groups of up to kBatch rows per statement: on a
-        // server every statement is a round trip. A row fills the one value
-        // column of its field's type and leaves the other three null.
-        constexpr int kBatch = 200;
+        // server every statement is a round trip. Groups have a power of two
+        // rows, so that a few statements serve every save. A row fills the
+        // one value column of its field's type and leaves the other three null.
+        constexpr int kBatch = 128;
         struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
         QList<Pending> pending;
         const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
                                    nullOf(QMetaType::Double), nullOf(QMetaType::QDate)};
+        QVariantList params;
         auto flush = [&](qint64 crf) {
-            if (pending.isEmpty())
-                return;
-            const int rows = int(pending.size());
-            std::shared_ptr<QSqlQuery> &q = inserts[rows];
-            if (!q) {
-                QStringList tuples;
+            qsizetype from = 0;
+            while (from < pending.size()) {
+                int rows = kBatch;
+                while (rows > pending.size() - from)
+                    rows /= 2;
+                QString sql = QStringLiteral("INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+                                             "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES ");
                 for (int r = 0; r < rows; ++r)
-                    tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-                q = std::make_shared<QSqlQuery>(prepared(
-                    c, QStringLiteral("INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
-                                      "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES ")
-                           + tuples.join(u',')));
+                    sql += r == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)") : QStringLiteral(",(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                params.clear();
+                params.reserve(rows * 9);
+                for (qsizetype r = from; r < from + rows; ++r) {
+                    const Pending &p = pending.at(r);
+                    params << st.id << crf << (p.hasAfi ? QVariant(p.afi) : nulls[1]) << p.rigo << p.name;
+                    for (int slot = 0; slot < 4; ++slot)
+                        params << (slot == p.slot ? p.value : nulls[slot]);
+                }
+                execute(sql, params);
+                from += rows;
             }
-            int k = 0;
-            for (const Pending &p : std::as_const(pending)) {
-                q->bindValue(k++, st.id);
-                q->bindValue(k++, crf);
-                q->bindValue(k++, p.hasAfi ? QVariant(p.afi) : nulls[1]);
-                q->bindValue(k++, p.rigo);
-                q->bindValue(k++, p.name);
-                for (int slot = 0; slot < 4; ++slot)
-                    q->bindValue(k++, slot == p.slot ? p.value : nulls[slot]);
-            }
-            run(c, *q);
             pending.clear();
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
@@ -493,22 +525,40 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             return freeKeys.takeFirst();
         };
 
+        // First what goes: the value rows of every modified or deleted
+        // record, and the registry entries of deleted registry records, in
+        // groups of up to kBatch per statement. Then what is written: a new
+        // record never links to an entry that the same save removes.
+        QList<qint64> goneRecords, goneEntries;
         for (const DeltaRecord &d : delta) {
-            qint64 n = iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0;
-            if (d.status == UpdateStatus::Modified || d.status == UpdateStatus::Deleted) {
-                if (iAfi >= 0 && st.anagrafica && d.status == UpdateStatus::Deleted)
-                    statement(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID"),
-                              {{QStringLiteral("IAFIID"), fieldValue(d, iAfi).toLongLong()}});
-                if (!delValues) {
-                    delValues = std::make_unique<QSqlQuery>(prepared(
-                        c, QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid = ? AND ifisrigo = ?")));
-                }
-                delValues->bindValue(0, st.id);
-                delValues->bindValue(1, n);
-                run(c, *delValues);
+            if (d.status != UpdateStatus::Modified && d.status != UpdateStatus::Deleted)
+                continue;
+            if (iAfi >= 0 && st.anagrafica && d.status == UpdateStatus::Deleted)
+                goneEntries << fieldValue(d, iAfi).toLongLong();
+            goneRecords << (iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0);
+        }
+        auto removeAll = [&](const QString &head, const QVariantList &fixed, const QList<qint64> &keys) {
+            qsizetype from = 0;
+            while (from < keys.size()) {
+                int rows = kBatch;
+                while (rows > keys.size() - from)
+                    rows /= 2;
+                QString sql = head + QStringLiteral(" IN (?");
+                sql += QStringLiteral(", ?").repeated(rows - 1) + u')';
+                params = fixed;
+                for (qsizetype r = from; r < from + rows; ++r)
+                    params << keys.at(r);
+                execute(sql, params);
+                from += rows;
             }
+        };
+        removeAll(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid"), {}, goneEntries);
+        removeAll(QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid = ? AND ifisrigo"), {st.id}, goneRecords);
+
+        for (const DeltaRecord &d : delta) {
             if (d.status == UpdateStatus::Deleted)
                 continue;
+            qint64 n = iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0;
             if (n == 0)
                 n = ++st.rigo;
 
@@ -535,50 +585,45 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 const QString gruppo = pairGruppo ? sideText(*pairGruppo) : QString();
                 qint64 afiId = 0;
                 if (!st.anagrafica && pairCodFis && ds.hasField(pairCodFis->fieldSide)) {
-                    QSqlQuery &q = statement(kRegistryLookupSql,
-                        {{QStringLiteral("ICRFANNO"), anno}, {QStringLiteral("ICRFMESE"), mese},
-                         {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
-                         {QStringLiteral("SAFICODFISCALE"), sideText(*pairCodFis).toLower()},
-                         {QStringLiteral("SAFIGRUPPOANA"), gruppo}});
-                    if (q.next() && !q.value(0).isNull())
-                        afiId = q.value(0).toLongLong();
-                    q.finish();
+                    const QVariant found = c.scalarPrepared(kRegistryLookupSql,
+                        {anno, mese, mese, Programma.toLower(), sideText(*pairCodFis).toLower(), gruppo, gruppo});
+                    if (found.isValid() && !found.isNull())
+                        afiId = found.toLongLong();
                 }
                 bool hasData = false;
                 for (const MapPair &p : std::as_const(st.fieldMap))
                     hasData = hasData || !sideText(p).isEmpty();
                 if (afiId == 0 && writesRegistry && hasData) {
                     afiId = newKey();
-                    statement(QStringLiteral("INSERT INTO TAFI_ANAFISCALE (IAFIID, ICRFID) VALUES (:IAFIID, :ICRFID)"),
-                              {{QStringLiteral("IAFIID"), afiId}, {QStringLiteral("ICRFID"), crf}});
+                    execute(QStringLiteral("INSERT INTO TAFI_ANAFISCALE (IAFIID, ICRFID) VALUES (?, ?)"), {afiId, crf});
                 }
                 values[iAfi] = afiId;
             }
             if (iAfi >= 0 && writesRegistry && values.value(iAfi).toLongLong() != 0) {
                 QStringList sets;
-                QVariantMap params;
+                QVariantList setValues;
                 for (const MapPair &p : std::as_const(st.fieldMap)) {
                     if (p.concatenated()) {
-                        params.insert(p.column, sideText(p));
+                        setValues << sideText(p);
                     } else {
                         const int i = ds.fieldIndex(p.fieldSide);
                         if (i < 0 || !isNew(i))
                             continue;
                         QVariant v = paramValue(ds.field(i), values.value(i));
-                        params.insert(p.column, v.isValid() ? v : nullOf(QMetaType::QString));
+                        setValues << (v.isValid() ? v : nullOf(QMetaType::QString));
                     }
-                    sets << QStringLiteral(" %1 = :%1 ").arg(p.column);
+                    sets << QStringLiteral(" %1 = ? ").arg(p.column);
                 }
                 if (!sets.isEmpty()) {
-                    params.insert(QStringLiteral("IAFIID"), values.value(iAfi).toLongLong());
-                    statement(QStringLiteral("UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID").arg(sets.join(u',')),
-                              params);
+                    setValues << values.value(iAfi).toLongLong();
+                    execute(QStringLiteral("UPDATE tafi_anafiscale SET %1 WHERE iafiid = ?").arg(sets.join(u',')), setValues);
                 }
             }
             if (iRigo >= 0)
                 values[iRigo] = n;
 
             const qint64 afiValue = iAfi >= 0 ? values.value(iAfi).toLongLong() : 0;
+            bool anyValue = false;
             for (int i = 0; i < nFields; ++i) {
                 if (!stored[i])
                     continue;
@@ -586,7 +631,17 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 const QVariant v = storableValue(f, values.value(i));
                 if (!v.isValid())
                     continue;
+                anyValue = true;
                 pending.append({afiValue, afiValue != 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
+                if (pending.size() >= kBatch)
+                    flush(crf);
+            }
+            // A record is read back from its value rows. One whose data all
+            // went into the registry (a recipient with only codice fiscale,
+            // surname and name) keeps one row of its own number, so that it
+            // is there when the section is opened again.
+            if (!anyValue && afiValue != 0) {
+                pending.append({afiValue, true, n, kRecordMarker, prefixSlot('i'), n});
                 if (pending.size() >= kBatch)
                     flush(crf);
             }
@@ -595,8 +650,8 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         }
         if (!pending.isEmpty())
             flush(period());
-        c.exec(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID"),
-               {{QStringLiteral("ICDSRIGO"), st.rigo}, {QStringLiteral("ICDSID"), st.id}});
+        if (st.rigo != firstRigo)
+            execute(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = ? WHERE icdsid = ?"), {st.rigo, st.id});
         if (own)
             c.commit();
     } catch (const std::exception &e) {
@@ -605,8 +660,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         if (own)
             c.rollback();
     }
-    release();
     if (failed) {
+        // The kept copy of the structure row may hold a period the rollback undid.
+        m_saveCache.clear();
         ds.cancelUpdates();
         throw EQxError(errorText);
     }
@@ -625,9 +681,7 @@ void TQmrDBCds::LockCdsPeriod(const QString &name, int mese, int anno)
     if (!c.inTransaction())
         jexAssert(QStringLiteral("LockCds di %1 fuori da una transazione").arg(name));
     Structure st;
-    if (!findStructure(name, mese, anno, st, false))
-        throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
-    lockStructure(c, st.id, st.rigo);
+    structureForSave(name, mese, anno);
 }
 
 // ---------------------------------------------------------------- export

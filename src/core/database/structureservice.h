@@ -86,10 +86,25 @@ private:
         bool anagrafica = false;
         bool fmapReadOnly = false;
         qint64 rigo = 0;
+        QString fieldMapText;
         QList<MapPair> fieldMap;
         QByteArray schema;
+        qint64 crfId = 0; // the period of the last save, 0 when unknown
     };
     bool findStructure(const QString &name, int mese, int anno, Structure &out, bool withSchema);
+    // The structure row for a save, its counter current (and locked on a
+    // server) inside the caller's transaction. The row is kept between saves
+    // and taken again when the structure table has changed.
+    Structure structureForSave(const QString &name, int mese, int anno);
+    void rememberPeriod(const QString &name, int mese, int anno, qint64 crfId);
+
+    struct KeptStructure
+    {
+        TQxSQLConnection *connection = nullptr;
+        QString signature;
+        Structure structure;
+    };
+    QHash<QString, KeptStructure> m_saveCache;
 
     TQxSQLConnection *m_conn = nullptr;
     bool m_showWait = true;

@@ -111,6 +111,10 @@ private Q_SLOTS:
     void registrySharing();
     void registryEntryOnlyWithData_data();
     void registryEntryOnlyWithData();
+    void recordOfRegistryDataOnly_data();
+    void recordOfRegistryDataOnly();
+    void keptStructureFollowsChanges_data();
+    void keptStructureFollowsChanges();
     void filteredOpenAndHandlers_data() { TestDatabase::addDatabaseRows(); }
     void filteredOpenAndHandlers();
     void versionByYear_data();
@@ -401,6 +405,146 @@ void TstDbCds::registryEntryOnlyWithData()
     for (again.first(); !again.eof(); again.next())
         reopened << again.fieldByName(QStringLiteral("iAfiID"))->asInteger();
     QCOMPARE(reopened, saved);
+}
+
+void TstDbCds::recordOfRegistryDataOnly_data()
+{
+    QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("section");
+    for (const char *db : {"sqlite", "postgresql"})
+        for (const char *section : {"TDIP7_ANAGRFISCALI", "TSEZ"})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(section))))
+                << QString::fromLatin1(db) << QString::fromLatin1(section);
+}
+
+// A new recipient whose only values are the ones the field map sends to the
+// registry (codice fiscale, surname, name) has no value of its own: it must
+// still be there when the section is opened again, also after the start-up's
+// removal of registry entries without data, and after an edit.
+void TstDbCds::recordOfRegistryDataOnly()
+{
+    OPEN_SERVICE();
+    QFETCH(QString, section);
+    QString cf = QStringLiteral("SCODFIS"), cognome = QStringLiteral("SCOGNOME"), nome = QStringLiteral("SNOME");
+    if (section == u"TSEZ") {
+        // A section that is not itself the registry: the entry is looked up first.
+        addStructure(conn, 1000, section, 2024, personFields(), kPersonMap);
+    } else {
+        svc.SetProgramma(QStringLiteral("jex"));
+        cf = QStringLiteral("SDIP7CODFIS"), cognome = QStringLiteral("SDIP7COGNOME"), nome = QStringLiteral("SDIP7NOME");
+    }
+    ClientDataSet ds;
+    svc.OpenCds(ds, section);
+    ds.append();
+    ds.fieldByName(cf)->setValue(QStringLiteral("RSSMRA80A01H501U"));
+    ds.fieldByName(cognome)->setValue(QStringLiteral("ROSSI"));
+    ds.fieldByName(nome)->setValue(QStringLiteral("MARIO"));
+    ds.post();
+    svc.SaveCds(ds, section);
+    const qint64 afi = ds.fieldByName(QStringLiteral("iAfiID"))->asInteger();
+    const qint64 rigo = ds.fieldByName(QStringLiteral("iFisRigo"))->asInteger();
+    QVERIFY(afi > 0);
+    QVERIFY(rigo > 0);
+    // The registry gets the mapped values, as before.
+    QCOMPARE(conn.scalar(QStringLiteral("SELECT saficognome FROM tafi_anafiscale WHERE iafiid = :I"),
+                         {{QStringLiteral("I"), afi}}).toString(), QStringLiteral("ROSSI"));
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE sfisfieldname = :F"),
+                   {{QStringLiteral("F"), cf}}), 0);
+
+    conn.exec(QStringLiteral("DELETE FROM TAFI_ANAFISCALE WHERE SAFICODFISCALE IS NULL AND SAFICOGNOME IS NULL "
+                             "AND SAFINOME IS NULL AND SAFICODFISSOST IS NULL AND SAFIGRUPPOANA IS NULL"));
+    auto reopened = [&](const QString &expectedSurname) {
+        ClientDataSet back;
+        svc.OpenCds(back, section);
+        QCOMPARE(back.recordCount(), 1);
+        QCOMPARE(back.fieldByName(cf)->asString(), QStringLiteral("RSSMRA80A01H501U"));
+        QCOMPARE(back.fieldByName(cognome)->asString(), expectedSurname);
+        QCOMPARE(back.fieldByName(nome)->asString(), QStringLiteral("MARIO"));
+        QCOMPARE(back.fieldByName(QStringLiteral("iAfiID"))->asInteger(), afi);
+        QCOMPARE(back.fieldByName(QStringLiteral("iFisRigo"))->asInteger(), rigo);
+    };
+    reopened(QStringLiteral("ROSSI"));
+    if (QTest::currentTestFailed())
+        return;
+
+    ClientDataSet ed;
+    svc.OpenCds(ed, section);
+    ed.edit();
+    ed.fieldByName(cognome)->setValue(QStringLiteral("ROSSINI"));
+    ed.post();
+    svc.SaveCds(ed, section);
+    reopened(QStringLiteral("ROSSINI"));
+    if (QTest::currentTestFailed())
+        return;
+
+    // Deleting it leaves nothing behind.
+    ClientDataSet del;
+    svc.OpenCds(del, section);
+    del.remove();
+    svc.SaveCds(del, section);
+    ClientDataSet none;
+    svc.OpenCds(none, section);
+    QCOMPARE(none.recordCount(), 0);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), 0);
+}
+
+void TstDbCds::keptStructureFollowsChanges_data()
+{
+    QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("change");
+    for (const char *db : {"sqlite", "postgresql"})
+        for (const char *change : {"field map", "new version", "period removed", "counter moved"})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(change))))
+                << QString::fromLatin1(db) << QString::fromLatin1(change);
+}
+
+// Saves keep the structure row and the period between them; whatever
+// changes in the database in between (the start-up's repair of a field map,
+// a new version of the structure, a period removed with the return's data,
+// another workstation's records) is what the next save goes by.
+void TstDbCds::keptStructureFollowsChanges()
+{
+    OPEN_SERVICE();
+    QFETCH(QString, change);
+    addStructure(conn, 1000, QStringLiteral("TSEZ"), 2024, personFields());
+    auto saveOne = [&](const QString &cf) {
+        ClientDataSet ds;
+        svc.OpenCds(ds, QStringLiteral("TSEZ"));
+        appendPerson(ds, cf, QStringLiteral("D"), QStringLiteral("nota ") + cf);
+        svc.SaveCds(ds, QStringLiteral("TSEZ"));
+        return ds.fieldByName(QStringLiteral("iFisRigo"))->asInteger();
+    };
+    QCOMPARE(saveOne(QStringLiteral("AAA")), 1);
+
+    qint64 expectedRigo = 2;
+    QString valueSection = QStringLiteral("1000");
+    if (change == u"field map") {
+        conn.exec(QStringLiteral("UPDATE tcds_struttura SET scdsfieldmap = :M WHERE icdsid = 1000"),
+                  {{QStringLiteral("M"), kPersonMap}});
+    } else if (change == u"new version") {
+        addStructure(conn, 1001, QStringLiteral("TSEZ"), 2024, personFields());
+        valueSection = QStringLiteral("1001");
+        expectedRigo = 1;
+    } else if (change == u"period removed") {
+        conn.exec(QStringLiteral("DELETE FROM tfis_datifiscali"));
+        conn.exec(QStringLiteral("DELETE FROM tcrf_crofiscale"));
+    } else {
+        conn.exec(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = 41 WHERE icdsid = 1000"));
+        expectedRigo = 42;
+    }
+    QCOMPARE(saveOne(QStringLiteral("BBB")), expectedRigo);
+
+    ClientDataSet back;
+    svc.OpenCds(back, QStringLiteral("TSEZ"));
+    QVERIFY(back.locate(QStringLiteral("SNOTE"), QStringLiteral("nota BBB")));
+    QCOMPARE(back.fieldByName(QStringLiteral("SCODFIS"))->asString(), QStringLiteral("BBB"));
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE sfisvalue = 'nota BBB' AND icdsid = ")
+                             + valueSection), 1);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tcrf_crofiscale")), 1);
+    // With the field map the codice fiscale is the registry's, not a value.
+    const bool mapped = change == u"field map";
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE sfisvalue = 'BBB'")), mapped ? 0 : 1);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE saficodfiscale = 'BBB'")), mapped ? 1 : 0);
 }
 
 void TstDbCds::filteredOpenAndHandlers()
