@@ -314,8 +314,11 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
     };
     result.check = checkSupply(files, layouts, options);
     if (result.check.blocking > 0 || result.check.unreadable) {
-        result.message = QStringLiteral("La fornitura non è stata letta: il controllo ha trovato %1 errori che ne "
-                                        "impediscono la lettura. Nulla è stato scritto.").arg(result.check.blocking);
+        const QString found = result.check.blocking == 1
+            ? QStringLiteral("un errore che ne impedisce")
+            : QStringLiteral("%1 errori che ne impediscono").arg(result.check.blocking);
+        result.message = QStringLiteral("La fornitura non è stata letta: il controllo ha trovato %1 la lettura. "
+                                        "Nulla è stato scritto.").arg(found);
         return result;
     }
     const SupplyContent content = supplyContent(parsed, layouts);
