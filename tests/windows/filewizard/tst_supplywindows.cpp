@@ -58,16 +58,16 @@ private Q_SLOTS:
         TfmJexReadFile w(nullptr, &fx.store);
         w.piFile->setFiles({demoFile()});
         QVERIFY(w.buLeggiClick());
-        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 24);
+        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 23);
         QVERIFY(w.meReport->toPlainText().contains(QStringLiteral("Fornitura letta")));
 
         // A second read without replacing is refused and changes nothing.
         QVERIFY(!w.buLeggiClick());
         QVERIFY(msgs.contains(QStringLiteral("La dichiarazione contiene già righe dei prospetti")));
-        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 24);
+        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 23);
         w.ckSostituisci->setChecked(true);
         QVERIFY(w.buLeggiClick());
-        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 24);
+        QCOMPARE(fx.store.table(QStringLiteral("TPST_PROSPETTOST")).recordCount(), 23);
     }
 };
 
