@@ -119,7 +119,8 @@ private Q_SLOTS:
         win.edPercorso->setText(QDir::toNativeSeparators(dir + QStringLiteral("/manca")));
         QVERIFY(!win.buImportaClick());
         QCOMPARE(m_messages.texts(),
-                 QStringList{QStringLiteral("Il percorso selezionato non esiste\n\rScegliere un percorso valido")});
+                 QStringList{QStringLiteral("Il percorso selezionato non esiste\n\rScegliere un percorso valido\nPercorso: ")
+                             + QDir::toNativeSeparators(dir + QStringLiteral("/manca"))});
         QVERIFY(win.meReport->toPlainText().isEmpty());
         conn.close();
     }

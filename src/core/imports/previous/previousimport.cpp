@@ -103,7 +103,9 @@ void TPreviousRegistryImport::readSource(const QString &sourceDir, ClientDataSet
     const KindColumns &k = columnsOf(m_kind);
     const QDir dir(sourceDir);
     if (sourceDir.trimmed().isEmpty() || !dir.exists())
-        refuse(QStringLiteral("Il percorso selezionato non esiste\n\rScegliere un percorso valido"));
+        refuse(QStringLiteral("Il percorso selezionato non esiste\n\rScegliere un percorso valido\nPercorso: %1")
+                   .arg(sourceDir.trimmed().isEmpty() ? QStringLiteral("(vuoto)")
+                                                      : QDir::toNativeSeparators(QDir(sourceDir).absolutePath())));
     // An installation copied from a case-insensitive file system may write
     // the name in any case.
     const QStringList found = dir.entryList({k.section + QStringLiteral(".cds")}, QDir::Files);
