@@ -1,4 +1,5 @@
 #include "base/commands.h"
+#include "base/errors.h"
 
 #include <cstdio>
 
@@ -14,6 +15,21 @@ void commandMessage(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stderr);
     std::fflush(stderr);
+}
+
+int runReportedCommand(const std::function<ReportedRun()> &run)
+{
+    try {
+        const ReportedRun result = run();
+        commandOutput(QString(result.report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        return result.ok ? 0 : 1;
+    } catch (const EAbort &) {
+        // Already told through the message service.
+        return 1;
+    } catch (const std::exception &e) {
+        commandMessage(errorText(e) + u'\n');
+        return 1;
+    }
 }
 
 bool parseCommandArgs(const Command &command, const QStringList &args, CommandArgs &out, QString *error)

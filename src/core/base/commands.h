@@ -43,6 +43,18 @@ void commandOutput(const QString &text);
 // at once (UTF-8).
 void commandMessage(const QString &text);
 
+// What an import run from the command line ends with: its report, and
+// whether every person or row went in.
+struct ReportedRun
+{
+    QString report;
+    bool ok = true;
+};
+// Runs an import for a command: its report on standard output (with the line
+// ends of this system), an error on standard error. 0 when the run went
+// through without failures; 1 when it failed, stopped or was refused.
+int runReportedCommand(const std::function<ReportedRun()> &run);
+
 // Reads the arguments after the command's name against the options it
 // declares. False, with the reason in *error (Italian), for an option the
 // command does not know, a value option without its value or a flag with one.

@@ -59,16 +59,10 @@ int runImportAutonomiCommand(const CommandArgs &args)
         return 2;
     }
     TQxSQLConnection &conn = AppContext::instance().connection().xqoMain;
-    try {
+    return runReportedCommand([&] {
         const AutonomiResult result = runImportAutonomi(conn, applicationStore(), options, programAutonomiYear());
-        commandOutput(QString(result.report()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        return result.failed == 0 ? 0 : 1;
-    } catch (const EAbort &) {
-        return 1;
-    } catch (const std::exception &e) {
-        err << errorText(e) << Qt::endl;
-        return 1;
-    }
+        return ReportedRun{result.report(), result.failed == 0};
+    });
 }
 
 } // namespace

@@ -25,21 +25,10 @@ int runImportF24Command(const CommandArgs &args)
         choice.sv = args.has(QStringLiteral("--sv"));
     }
     TQxSQLConnection &conn = AppContext::instance().connection().xqoMain;
-    QTextStream out(stdout);
-    try {
+    return runReportedCommand([&] {
         auto store = makeProgramStore(conn);
-        const QString report = runImportF24(conn, *store, choice, programYear(conn));
-        out << QString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        out.flush();
-        return 0;
-    } catch (const EAbort &) {
-        return 1;
-    } catch (const std::exception &e) {
-        out.flush();
-        QTextStream err(stderr);
-        err << errorText(e) << Qt::endl;
-        return 1;
-    }
+        return ReportedRun{runImportF24(conn, *store, choice, programYear(conn))};
+    });
 }
 
 } // namespace

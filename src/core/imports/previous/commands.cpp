@@ -29,17 +29,11 @@ int runImportPreviousCommand(const CommandArgs &args)
     const QString from = args.has(QStringLiteral("--from")) ? args.value(QStringLiteral("--from"))
                                                             : Paths::previousDataDir();
     TQxSQLConnection &conn = AppContext::instance().connection().xqoMain;
-    try {
+    return runReportedCommand([&] {
         TPreviousRegistryImport imp(conn, applicationStore(), kind);
         const PreviousImportResult result = imp.run(from);
-        commandOutput(QString(result.report()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        return result.failed == 0 ? 0 : 1;
-    } catch (const EAbort &) {
-        return 1;
-    } catch (const std::exception &e) {
-        err << errorText(e) << Qt::endl;
-        return 1;
-    }
+        return ReportedRun{result.report(), result.failed == 0};
+    });
 }
 
 } // namespace
