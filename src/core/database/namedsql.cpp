@@ -7,7 +7,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMessageAuthenticationCode>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -258,6 +260,64 @@ QString TQmrQueryText::LastOperationInfo(const std::exception &e) const
 QSqlQuery runNamed(TQxSQLConnection &conn, const NamedQuery &query)
 {
     return conn.exec(query.sql, query.params);
+}
+
+namespace {
+
+// A statement's text with positional markers, and the parameter each
+// marker stands for.
+struct PositionalText
+{
+    QString sql;
+    QStringList names;
+};
+
+PositionalText positionalText(const QString &sql)
+{
+    static QMutex lock;
+    static QHash<QString, PositionalText> known;
+    const QMutexLocker locker(&lock);
+    if (const auto it = known.constFind(sql); it != known.constEnd())
+        return *it;
+    // The parameters as the connection's exec() finds them.
+    static const QRegularExpression rx(QStringLiteral("(?<![:\\w]):([A-Za-z_][A-Za-z0-9_]*)"));
+    PositionalText p;
+    qsizetype last = 0;
+    auto it = rx.globalMatch(sql);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        p.sql += QStringView(sql).mid(last, m.capturedStart() - last);
+        p.sql += u'?';
+        p.names << m.captured(1);
+        last = m.capturedEnd();
+    }
+    p.sql += QStringView(sql).mid(last);
+    known.insert(sql, p);
+    return p;
+}
+
+} // namespace
+
+QSqlQuery &runKeptStatement(TQxSQLConnection &conn, const QString &sql, const QVariantMap &params)
+{
+    const PositionalText p = positionalText(sql);
+    QVariantList values;
+    values.reserve(p.names.size());
+    for (const QString &name : p.names) {
+        auto found = params.constFind(name);
+        if (found == params.constEnd())
+            found = params.constFind(name.toUpper());
+        if (found == params.constEnd())
+            for (auto it = params.cbegin(); it != params.cend(); ++it)
+                if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
+                    found = it;
+                    break;
+                }
+        if (found == params.constEnd())
+            throw EQxError(QStringLiteral("Parametro :%1 non assegnato\n%2").arg(name, sql));
+        values << *found;
+    }
+    return conn.execPrepared(p.sql, values);
 }
 
 } // namespace jex

@@ -73,4 +73,10 @@ private:
 // Runs a named statement on a connection (parameters by name).
 QSqlQuery runNamed(TQxSQLConnection &conn, const NamedQuery &query);
 
+// Runs a statement with ":NAME" parameters as one the connection keeps
+// prepared (execPrepared): for statements run once per person, where a
+// prepare at each run would cost as much as the statement, and on a server
+// a round trip more. The caller reads the rows and finishes the query.
+QSqlQuery &runKeptStatement(TQxSQLConnection &conn, const QString &sql, const QVariantMap &params);
+
 } // namespace jex

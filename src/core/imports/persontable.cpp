@@ -36,14 +36,14 @@ void PersonTable::fill(ClientDataSet &all)
         values.reserve(n);
         for (int i = 0; i < n; ++i)
             values << all.field(i)->value();
-        rows[personKey(all.field(key)->asString())].append(values);
+        rows[keyOf(all.field(key)->asString())].append(values);
     }
 }
 
 void PersonTable::load(const QString &person, bool keep)
 {
     ds.emptyDataSet();
-    const QString key = personKey(person);
+    const QString key = keyOf(person);
     for (const QVariantList &values : rows.value(key))
         ds.appendRecord(values);
     ds.mergeChangeLog();

@@ -24,6 +24,9 @@ struct PersonTable
 {
     QString name;
     QString keyColumn;
+    // Rows grouped by the key as stored, not trimmed nor upper-cased: the
+    // person's rows are then exactly those a filter on the code would show.
+    bool exactKey = false;
     ClientDataSet ds;
     QHash<QString, QList<QVariantList>> rows;
 
@@ -35,7 +38,8 @@ struct PersonTable
     // The working dataset holds the person's rows, with no pending change.
     // With `keep` the rows stay available for a later load.
     void load(const QString &person, bool keep = false);
-    bool has(const QString &person) const { return rows.contains(personKey(person)); }
+    bool has(const QString &person) const { return rows.contains(keyOf(person)); }
+    QString keyOf(const QString &person) const { return exactKey ? person : personKey(person); }
 
     // Deletes every row of the working dataset.
     void clear();

@@ -312,6 +312,64 @@ private Q_SLOTS:
         AppContext::instance().databaseUrl.clear();
     }
 
+    // A statement kept prepared binds its ":NAME" parameters as exec() does,
+    // at its first run and when it is run again: a name used twice, a name
+    // written in other letters than its value's key, a colon that is not a
+    // parameter; a parameter without a value is refused, named.
+    void keptStatementBindsByName_data()
+    {
+        QTest::addColumn<QString>("db");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QVariantMap>("params");
+        QTest::addColumn<QString>("expected"); // the rows' n, or the first line of the error
+        const struct
+        {
+            const char *name;
+            const char *sql;
+            QVariantMap params;
+            const char *expected;
+        } cases[] = {
+            {"nome ripetuto", "SELECT n FROM kept_t WHERE k = :K OR n = :N + :N ORDER BY n",
+             {{QStringLiteral("K"), QStringLiteral("a")}, {QStringLiteral("N"), 1}}, "1,2"},
+            {"nome in minuscolo", "SELECT n FROM kept_t WHERE k = :k ORDER BY n",
+             {{QStringLiteral("K"), QStringLiteral("B")}}, "3"},
+            {"due punti nel testo", "SELECT n FROM kept_t WHERE k = :K AND 'ore 10:30' <> ''",
+             {{QStringLiteral("K"), QStringLiteral("b")}}, "2"},
+            {"parametro mancante", "SELECT n FROM kept_t WHERE k = :K AND n = :N",
+             {{QStringLiteral("K"), QStringLiteral("a")}}, "Parametro :N non assegnato"},
+        };
+        for (const char *db : {"sqlite", "postgresql"})
+            for (const auto &c : cases)
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(c.name))))
+                    << QString::fromLatin1(db) << QString::fromLatin1(c.sql) << c.params
+                    << QString::fromLatin1(c.expected);
+    }
+    void keptStatementBindsByName()
+    {
+        JEX_TEST_DATABASE(database);
+        QFETCH(QString, sql);
+        QFETCH(QVariantMap, params);
+        QFETCH(QString, expected);
+        TQxSQLConnection conn(QStringLiteral("kept"));
+        conn.open(DatabaseUrl::parse(database.url()));
+        conn.exec(QStringLiteral("CREATE TABLE kept_t (k VARCHAR(10), n INTEGER)"));
+        conn.exec(QStringLiteral("INSERT INTO kept_t (k, n) VALUES ('a', 1), ('b', 2), ('B', 3)"));
+        for (int run = 0; run < 2; ++run) {
+            QString got;
+            try {
+                QSqlQuery &q = runKeptStatement(conn, sql, params);
+                QStringList rows;
+                while (q.next())
+                    rows << q.value(0).toString();
+                q.finish();
+                got = rows.join(u',');
+            } catch (const EQxError &e) {
+                got = e.message().section(u'\n', 0, 0);
+            }
+            QCOMPARE(got, expected);
+        }
+    }
+
     void reportRegistrationWithFile_data() { TestDatabase::addDatabaseRows(); }
     void reportRegistrationWithFile()
     {

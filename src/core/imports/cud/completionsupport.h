@@ -5,6 +5,7 @@
 // selected persons that have an employee record.
 
 #include "imports/cud/payrollcompletion.h"
+#include "imports/persontable.h"
 
 #include <QSqlRecord>
 #include <QVariantMap>
@@ -42,9 +43,16 @@ inline QString withError(const QString &message, const QString &error)
     return message + QStringLiteral("\r\n\r\n") + error;
 }
 
+// A table of the return read once and seen person by person, by the code
+// as stored, as a filter on SDIP7CODFIS shows the person's rows.
+void openByPerson(PersonTable &out, SectionStore &store, const QString &table);
+
 // Calls `step` for each code of the selection that has a record in the
-// employee dataset, with that record current; progress names the phase.
-void forEachEmployee(ClientDataSet &anagrafica, const QStringList &codFis, const QString &caption,
+// employee table, with that person's records in `anagrafica.ds` and the
+// first of them current; progress names the phase. A step saves what it
+// changed in `anagrafica.ds`: each person's save sends that person's
+// records only.
+void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
                      const std::function<void(const QString &codFis)> &step);
 
 inline const QString kAnagrafica = QStringLiteral("TDIP7_ANAGRFISCALI");

@@ -1,5 +1,6 @@
 #include "imports/cud/cudimport.h"
 
+#include "imports/cud/additionaltaxes.h"
 #include "imports/cud/cudrules.h"
 #include "imports/cud/payrollcompletion.h"
 #include "imports/importmodule.h"
@@ -240,6 +241,9 @@ public:
     void importPersons()
     {
         TImportXML engine;
+        // The run checked the rules file before its start: the persons are
+        // imported by the rules read then.
+        engine.setReadOnce(true);
         PayrollCompletion completion(context());
         m_engine = &engine;
         m_completion = &completion;
@@ -360,6 +364,8 @@ private:
                 m_cud.setRecNo(rec);
                 importRow();
             }
+            if (m_options.additionalTaxes)
+                carryTaxesOf(cf);
             savePerson();
             tr.Commit();
         } catch (const EAbort &) {
@@ -684,12 +690,37 @@ private:
             if (!t(name).ds.isEmpty())
                 return;
         dip.ds.first();
+        if (m_personal.size() != dip.ds.fieldCount()) {
+            m_personal.clear();
+            for (int i = 0; i < dip.ds.fieldCount(); ++i)
+                m_personal << personalColumns().contains(dip.ds.field(i)->name().toUpper());
+        }
         for (int i = 0; i < dip.ds.fieldCount(); ++i) {
-            const Field *f = dip.ds.field(i);
-            if (!personalColumns().contains(f->name().toUpper()) && !isBlank(*f))
+            if (!m_personal.at(i) && !isBlank(*dip.ds.field(i)))
                 return;
         }
         dip.clear();
+    }
+
+    // The surtaxes withheld go into the ceased-employment boxes before the
+    // person's save, on the record the completion step after all persons
+    // would find: that step then has nothing to change, and the record is
+    // not written a second time. A failure is left to that step, which
+    // reports it.
+    void carryTaxesOf(const QString &cf)
+    {
+        ClientDataSet &ds = t(kDip).ds;
+        for (ds.first(); !ds.eof(); ds.next()) {
+            if (text(ds, QStringLiteral("SDIP7CODFIS")) != cf)
+                continue;
+            try {
+                carryAdditionalTaxes(ds);
+            } catch (const std::exception &) {
+                if (ds.isEditing())
+                    ds.cancel();
+            }
+            return;
+        }
     }
 
     void savePerson()
@@ -734,6 +765,7 @@ private:
     TImportXML *m_engine = nullptr;
     PayrollCompletion *m_completion = nullptr;
     QString m_codFis, m_surname, m_name;
+    QVector<bool> m_personal; // by column of the personal-data table: one of personalColumns()
     int m_imported = 0;
 };
 

@@ -245,10 +245,12 @@ void PayrollCompletion::importDependants(const QStringList &codFis)
             if (intOf(r, "IANFID") == m_ctx.yearId)
                 settings[textOf(r, "SANACODFISCALE").toUpper()].append(r);
 
-        ClientDataSet dip, fam;
-        m_ctx.store->openCds(kAnagrafica, dip);
-        m_ctx.store->openCds(kFamiliari, fam);
-        forEachEmployee(dip, codFis, caption, [&](const QString &cf) {
+        PersonTable employees, dependants;
+        openByPerson(employees, *m_ctx.store, kAnagrafica);
+        openByPerson(dependants, *m_ctx.store, kFamiliari);
+        ClientDataSet &dip = employees.ds;
+        ClientDataSet &fam = dependants.ds;
+        forEachEmployee(employees, codFis, caption, [&](const QString &cf) {
             if (money(dip, "FFIS7DEDUZFAM") <= 0)
                 return;
             const PersonName who = personOf(dip);
@@ -258,8 +260,7 @@ void PayrollCompletion::importDependants(const QStringList &codFis)
                 if (afiId.toLongLong() < 1)
                     throw EQxError(QStringLiteral("Il dipendente %1 non ha un identificativo anagrafico (IAFIID).")
                                        .arg(cf));
-                fam.setFilter(QStringLiteral("SDIP7CODFIS = ") + ClientDataSet::quoted(cf));
-                fam.setFiltered(true);
+                dependants.load(cf);
                 const auto rows = settings.constFind(cf.toUpper());
                 // Dependants that came with the certification are never replaced.
                 if (!fam.isEmpty() || rows == settings.constEnd())
@@ -274,7 +275,6 @@ void PayrollCompletion::importDependants(const QStringList &codFis)
                         + errorText(e));
             }
         });
-        fam.setFiltered(false);
     } catch (const std::exception &e) {
         write(nullptr, QStringLiteral("Importazione dati dei familiari a carico interrotta in maniera anomala.\r\n")
                            + errorText(e));

@@ -6,6 +6,7 @@
 
 #include "imports/cud/payrollarchive.h"
 
+#include "database/namedsql.h"
 #include "database/sqlconnection.h"
 #include "registration.h"
 
@@ -127,12 +128,22 @@ QVariant dateOrNull(const QDate &d) { return d.isValid() ? QVariant(d) : QVarian
 
 } // namespace
 
+// The writer's statements run once or more per person: the connection keeps
+// them prepared.
+void PayrollArchiveWriter::run(const QString &sql, const QVariantMap &values)
+{
+    runKeptStatement(m_conn, sql, values).finish();
+}
+
 qint64 PayrollArchiveWriter::insert(const QString &sql, const QVariantMap &values)
 {
-    QSqlQuery q = m_conn.exec(sql, values);
-    if (!q.next())
+    QSqlQuery &q = runKeptStatement(m_conn, sql, values);
+    const bool returned = q.next();
+    const qint64 key = returned ? q.value(0).toLongLong() : 0;
+    q.finish();
+    if (!returned)
         throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
-    return q.value(0).toLongLong();
+    return key;
 }
 
 qint64 PayrollArchiveWriter::person(const ArchivePerson &p)
@@ -235,14 +246,14 @@ void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &c
 {
     // The three lookup tables share one shape: I<X>ID, S<X>CODICE, S<X>DESCRIZIONE.
     const QString x = table.mid(1, table.indexOf(u'_') - 1);
-    m_conn.exec(QStringLiteral("DELETE FROM %1 WHERE I%2ID = :ID").arg(table, x), {{QStringLiteral("ID"), id}});
-    m_conn.exec(QStringLiteral("INSERT INTO %1 (I%2ID, S%2CODICE, S%2DESCRIZIONE) VALUES (:ID, :COD, :DESCR)").arg(table, x),
+    run(QStringLiteral("DELETE FROM %1 WHERE I%2ID = :ID").arg(table, x), {{QStringLiteral("ID"), id}});
+    run(QStringLiteral("INSERT INTO %1 (I%2ID, S%2CODICE, S%2DESCRIZIONE) VALUES (:ID, :COD, :DESCR)").arg(table, x),
                 {{QStringLiteral("ID"), id}, {QStringLiteral("COD"), code}, {QStringLiteral("DESCR"), description}});
 }
 
 void PayrollArchiveWriter::setCategory(qint64 acomId, int catId)
 {
-    m_conn.exec(QStringLiteral("UPDATE TACOM_ANAGCOMPENSI SET ICATID = :CAT WHERE IACOMID = :ACOM"),
+    run(QStringLiteral("UPDATE TACOM_ANAGCOMPENSI SET ICATID = :CAT WHERE IACOMID = :ACOM"),
                 {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), acomId}});
 }
 
@@ -271,19 +282,27 @@ qint64 PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incom
 void PayrollArchiveWriter::removePerson(const QString &codFis)
 {
     const QVariantMap cf{{QStringLiteral("CF"), codFis.toUpper()}};
+    // Everything below hangs off the person's row: without one there is
+    // nothing to remove, as in an archive being filled for the first time.
+    QSqlQuery &known =
+        runKeptStatement(m_conn, QStringLiteral("SELECT 1 FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF"), cf);
+    const bool present = known.next();
+    known.finish();
+    if (!present)
+        return;
     const QString ana = QStringLiteral("(SELECT IANAID FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF)");
     const QString acom = QStringLiteral("(SELECT IACOMID FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1)").arg(ana);
-    m_conn.exec(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT IREGSID FROM TREGS_REGISTRAZIONI "
+    run(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT IREGSID FROM TREGS_REGISTRAZIONI "
                                "WHERE IACOMID IN %1)").arg(acom), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TREGS_REGISTRAZIONI WHERE IACOMID IN %1").arg(acom), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TADEF_FIGLI WHERE IADETID IN (SELECT IADETID FROM TADET_DETRAZIONI "
+    run(QStringLiteral("DELETE FROM TREGS_REGISTRAZIONI WHERE IACOMID IN %1").arg(acom), cf);
+    run(QStringLiteral("DELETE FROM TADEF_FIGLI WHERE IADETID IN (SELECT IADETID FROM TADET_DETRAZIONI "
                                "WHERE IANAID IN %1)").arg(ana), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TADET_DETRAZIONI WHERE IANAID IN %1").arg(ana), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TSTS_STORICOTASSSEP WHERE IANAID IN %1").arg(ana), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TVACR_VOCIMENSILI WHERE IACOMID IN (SELECT IACOMID FROM TACOM_ANAGCOMPENSI "
+    run(QStringLiteral("DELETE FROM TADET_DETRAZIONI WHERE IANAID IN %1").arg(ana), cf);
+    run(QStringLiteral("DELETE FROM TSTS_STORICOTASSSEP WHERE IANAID IN %1").arg(ana), cf);
+    run(QStringLiteral("DELETE FROM TVACR_VOCIMENSILI WHERE IACOMID IN (SELECT IACOMID FROM TACOM_ANAGCOMPENSI "
                                "WHERE IANAID IN %1)").arg(ana), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1").arg(ana), cf);
-    m_conn.exec(QStringLiteral("DELETE FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF"), cf);
+    run(QStringLiteral("DELETE FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1").arg(ana), cf);
+    run(QStringLiteral("DELETE FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF"), cf);
 }
 
 } // namespace jex

@@ -69,6 +69,7 @@ public:
 
 private:
     qint64 insert(const QString &sql, const QVariantMap &values);
+    void run(const QString &sql, const QVariantMap &values);
     TQxSQLConnection &m_conn;
 };
 

@@ -26,9 +26,10 @@ QVector<QSqlRecord> archiveRows(TQxSQLConnection &conn, const QString &name, con
         q.setParam(it.key(), it.value());
     QVector<QSqlRecord> rows;
     try {
-        QSqlQuery r = runNamed(conn, q);
+        QSqlQuery &r = runKeptStatement(conn, q.sql, q.params);
         while (r.next())
             rows.append(r.record());
+        r.finish();
     } catch (const EQxError &e) {
         throw EQxError(e.message() + QStringLiteral("\r\nUltima operazione DB: ") + name.toUpper());
     }
@@ -65,14 +66,25 @@ PersonName personOf(ClientDataSet &anagrafica)
     return {text(anagrafica, "SDIP7COGNOME"), text(anagrafica, "SDIP7NOME")};
 }
 
-void forEachEmployee(ClientDataSet &anagrafica, const QStringList &codFis, const QString &caption,
+void openByPerson(PersonTable &out, SectionStore &store, const QString &table)
+{
+    out.name = table;
+    out.keyColumn = QStringLiteral("SDIP7CODFIS");
+    out.exactKey = true;
+    out.open(store);
+}
+
+void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
                      const std::function<void(const QString &)> &step)
 {
     const auto total = int(codFis.size());
     for (int i = 0; i < total; ++i) {
         messages().progress(caption, i, total);
-        if (anagrafica.locate(QStringLiteral("SDIP7CODFIS"), codFis.at(i)))
-            step(codFis.at(i));
+        const QString &cf = codFis.at(i);
+        if (!anagrafica.has(cf))
+            continue;
+        anagrafica.load(cf);
+        step(cf);
     }
     messages().progress(caption, total, total);
 }
@@ -81,13 +93,20 @@ void forEachEmployee(ClientDataSet &anagrafica, const QStringList &codFis, const
 
 PayrollPosition PayrollCompletion::position(const QString &codFis)
 {
+    // A person's import asks twice (the kind of employee, the 730 items);
+    // the archive does not change during the import.
+    if (m_positionFor && *m_positionFor == codFis)
+        return m_position;
     const QVector<QSqlRecord> rows = archiveRows(*m_ctx.conn, QStringLiteral("QRY_IMP_CF"),
                                                  {{QStringLiteral("SANACODFISCALE"), codFis},
                                                   {QStringLiteral("IANFID"), m_ctx.yearId}});
-    if (rows.isEmpty())
-        return {};
-    const QSqlRecord &r = rows.first();
-    return {intOf(r, "IACOMID"), intOf(r, "IQARID"), intOf(r, "ITNOID")};
+    m_position = {};
+    if (!rows.isEmpty()) {
+        const QSqlRecord &r = rows.first();
+        m_position = {intOf(r, "IACOMID"), intOf(r, "IQARID"), intOf(r, "ITNOID")};
+    }
+    m_positionFor = codFis;
+    return m_position;
 }
 
 void PayrollCompletion::showPhase(const QString &caption)
@@ -100,12 +119,15 @@ void PayrollCompletion::additionalTaxes(const QStringList &codFis)
 {
     const QString caption = QString::fromUtf8(additionalTaxesCaption);
     showPhase(caption);
-    ClientDataSet dip;
-    m_ctx.store->openCds(kAnagrafica, dip);
-    forEachEmployee(dip, codFis, caption, [&](const QString &) {
+    PersonTable employees;
+    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    ClientDataSet &dip = employees.ds;
+    forEachEmployee(employees, codFis, caption, [&](const QString &) {
         const PersonName who = personOf(dip);
         try {
-            if (carryAdditionalTaxes(dip))
+            // The import carries them person by person: what it carried
+            // is found unchanged and not written again.
+            if (carryAdditionalTaxes(dip) && dip.hasPendingChanges())
                 m_ctx.store->saveCds(kAnagrafica, dip);
         } catch (const std::exception &e) {
             if (dip.isEditing())
@@ -147,9 +169,10 @@ void PayrollCompletion::checkDeductions(const QStringList &codFis)
 {
     const QString caption = QStringLiteral("Controllo delle detrazioni ...");
     showPhase(caption);
-    ClientDataSet dip;
-    m_ctx.store->openCds(kAnagrafica, dip);
-    forEachEmployee(dip, codFis, caption, [&](const QString &) {
+    PersonTable employees;
+    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    ClientDataSet &dip = employees.ds;
+    forEachEmployee(employees, codFis, caption, [&](const QString &) {
         const PersonName who = personOf(dip);
         try {
             if (!CheckDeductions(dip))

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace jex {
 
@@ -60,6 +61,8 @@ public:
 private:
     void showPhase(const QString &caption);
     CompletionContext m_ctx;
+    std::optional<QString> m_positionFor; // the code of the last position read
+    PayrollPosition m_position;
 };
 
 // The cap on deductions on the current TDIP7_ANAGRFISCALI record: puts it

@@ -143,18 +143,19 @@ void PayrollCompletion::splitSeparateTaxation(const QStringList &codFis)
                                             {QStringLiteral("IANFID"), m_ctx.yearId}}))
         history[textOf(r, "SANACODFISCALE").toUpper()].add(r);
 
-    ClientDataSet dip, tas;
-    m_ctx.store->openCds(kAnagrafica, dip);
-    m_ctx.store->openCds(kTassazione, tas);
+    PersonTable employees, separate;
+    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    openByPerson(separate, *m_ctx.store, kTassazione);
+    ClientDataSet &dip = employees.ds;
+    ClientDataSet &tas = separate.ds;
     auto report = [&](const PersonName &who, const QString &message) {
         m_ctx.report->addPhaseHeader(kHeader);
         m_ctx.report->setPerson(who.surname, who.name);
         m_ctx.report->addMessage(message);
     };
-    forEachEmployee(dip, codFis, caption, [&](const QString &cf) {
+    forEachEmployee(employees, codFis, caption, [&](const QString &cf) {
         const PersonName who = personOf(dip);
-        tas.setFilter(QStringLiteral("SDIP7CODFIS = ") + ClientDataSet::quoted(cf));
-        tas.setFiltered(true);
+        separate.load(cf);
         try {
             if (tas.recordCount() == 0)
                 return;
@@ -176,7 +177,6 @@ void PayrollCompletion::splitSeparateTaxation(const QStringList &codFis)
                 errorText(e)));
         }
     });
-    tas.setFiltered(false);
 }
 
 } // namespace jex

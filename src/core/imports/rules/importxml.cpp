@@ -102,6 +102,19 @@ qint64 operandOf(const Field &f)
     return v.number.money;
 }
 
+template <typename Column>
+Field *column(Column &known, ClientDataSet &ds, const QString &name)
+{
+    if (known.ds == &ds && known.index >= 0 && known.index < ds.fieldCount()) {
+        Field *f = ds.field(known.index);
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+            return f;
+    }
+    known.ds = &ds;
+    known.index = ds.fieldIndex(name);
+    return known.index >= 0 ? ds.field(known.index) : nullptr;
+}
+
 QVariant storedNumber(QChar letter, const ImportNumber &n)
 {
     if (letter == u'x')
@@ -141,6 +154,8 @@ QVariant TImportXML::variable(int number) const
 
 const TXMLDataImportType *TImportXML::rules(const QString &path)
 {
+    if (m_readOnce && m_cachedRules && path == m_cachedPath)
+        return &*m_cachedRules;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         messages().error(QStringLiteral("File non presente o percorso errato:\n\r") + path);
@@ -150,6 +165,8 @@ const TXMLDataImportType *TImportXML::rules(const QString &path)
     if (m_cachedRules && path == m_cachedPath && bytes == m_cachedBytes)
         return &*m_cachedRules;
     m_cachedRules.reset();
+    m_sections.clear();
+    m_texts.clear();
     try {
         m_cachedRules = parseImportRules(bytes, path);
     } catch (const EQxError &e) {
@@ -161,10 +178,39 @@ const TXMLDataImportType *TImportXML::rules(const QString &path)
     return &*m_cachedRules;
 }
 
+const QList<const TXMLImportType *> &TImportXML::sectionsNamed(const QString &name)
+{
+    auto it = m_sections.find(name);
+    if (it == m_sections.end())
+        it = m_sections.insert(name, m_cachedRules->sections(name));
+    return *it;
+}
+
+TImportXML::FieldTexts &TImportXML::textsOf(const TXMLFieldType &f, const QString &section, const QString &path)
+{
+    auto it = m_texts.find(&f);
+    if (it != m_texts.end())
+        return *it;
+    FieldTexts t;
+    t.fromWhat = QStringLiteral("della colonna %1").arg(f.FromField);
+    t.toWhat = QStringLiteral("della colonna %1").arg(f.ToField);
+    t.currentWhat = QStringLiteral("già presente nella colonna %1").arg(f.ToField);
+    t.inFile = QStringLiteral("(sezione %1, file %2)").arg(section, QDir::toNativeSeparators(path));
+    const int var = f.variable();
+    t.defaultWhat = var > 0 ? QStringLiteral("della variabile %1 %2").arg(var).arg(t.inFile)
+                            : QStringLiteral("del valore predefinito %1").arg(t.inFile);
+    t.indexDescr = QStringLiteral("Indice:      ") + f.Index + kNl + QStringLiteral("Descrizione: ") + f.Descr;
+    // Which section of which file: the rules file is the usual culprit.
+    t.origin = kNl + QStringLiteral("Sezione:     ") + section + kNl + QStringLiteral("File:        ")
+               + QDir::toNativeSeparators(path);
+    return *m_texts.insert(&f, t);
+}
+
 bool TImportXML::Execute(const QString &section, const QString &path, ClientDataSet &source,
                          ClientDataSet &destination)
 {
-    if (!QFile::exists(path)) {
+    const bool kept = m_readOnce && m_cachedRules && path == m_cachedPath;
+    if (!kept && !QFile::exists(path)) {
         messages().error(QStringLiteral("File non presente o percorso errato:\n\r") + path);
         return false;
     }
@@ -172,7 +218,7 @@ bool TImportXML::Execute(const QString &section, const QString &path, ClientData
     if (!doc)
         return false;
     bool result = false;
-    for (const TXMLImportType *s : doc->sections(section))
+    for (const TXMLImportType *s : sectionsNamed(section))
         result = runSection(*s, path, source, destination);
     return result;
 }
@@ -189,13 +235,11 @@ bool TImportXML::runSection(const TXMLImportType &section, const QString &path,
 bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const QString &path,
                           ClientDataSet &source, ClientDataSet &destination)
 {
-    const QString name = m_destinationNames ? f.ToField : f.FromField;
-    const QString indexDescr = QStringLiteral("Indice:      ") + f.Index + kNl
-                               + QStringLiteral("Descrizione: ") + f.Descr;
-    // Which section of which file: the rules file is the usual culprit.
-    const QString origin = kNl + QStringLiteral("Sezione:     ") + section + kNl
-                           + QStringLiteral("File:        ") + QDir::toNativeSeparators(path);
-    Field *src = name.isEmpty() ? nullptr : source.findField(name);
+    const QString &name = m_destinationNames ? f.ToField : f.FromField;
+    FieldTexts &texts = textsOf(f, section, path);
+    const QString &indexDescr = texts.indexDescr;
+    const QString &origin = texts.origin;
+    Field *src = name.isEmpty() ? nullptr : column(texts.source, source, name);
     // A required column that the source lacks is reported below as a column
     // not found, like any other: a rules file naming a wrong column stops its
     // section, not the whole import.
@@ -218,26 +262,24 @@ bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const 
     }
 
     try {
-        Field *dest = destination.findField(f.ToField);
+        Field *dest = column(texts.destination, destination, f.ToField);
         if (!dest)
             throw EQxError(QStringLiteral("la colonna di destinazione %1 non esiste (sezione %2, file %3)")
                                .arg(f.ToField, section, QDir::toNativeSeparators(path)));
         const QChar letter = importTypeLetter(f.TypeOf);
         const int var = f.variable();
         const QString fallback = var > 0 ? variableText(m_variables[size_t(var - 1)]) : f.DefaultValue;
-        const QString inFile = QStringLiteral("(sezione %1, file %2)").arg(section, QDir::toNativeSeparators(path));
-        const QString defaultWhat = var > 0 ? QStringLiteral("della variabile %1 %2").arg(var).arg(inFile)
-                                            : QStringLiteral("del valore predefinito %1").arg(inFile);
+        const QString &inFile = texts.inFile;
+        const QString &defaultWhat = texts.defaultWhat;
 
         const ImportValue incoming =
             src ? convertImportText(letter, src->asString(), fallback,
-                                    QStringLiteral("della colonna %1").arg(name), defaultWhat)
+                                    m_destinationNames ? texts.toWhat : texts.fromWhat, defaultWhat)
                 : convertImportText(letter, fallback, {}, defaultWhat, {});
         // Op reads what the column already holds; the other types ignore it.
         ImportValue current;
         if (incoming.isNumeric())
-            current = convertImportText(letter, dest->asString(), {},
-                                        QStringLiteral("già presente nella colonna %1").arg(f.ToField), {});
+            current = convertImportText(letter, dest->asString(), {}, texts.currentWhat, {});
 
         QVariant result;
         if (letter == u's') {

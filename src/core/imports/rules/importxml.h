@@ -10,6 +10,8 @@
 #include "imports/rules/importrules.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QVariant>
 
@@ -31,6 +33,11 @@ public:
     void setDestinationNames(bool on) { m_destinationNames = on; }
     bool destinationNames() const { return m_destinationNames; }
 
+    // With `on`, the file is read at the first call only and its rules are
+    // kept for the engine's life: for a run that has checked the file at its
+    // start and executes thousands of sections from it.
+    void setReadOnce(bool on) { m_readOnce = on; }
+
     // Run-time variables 1-5 that a DefaultValue "var(n)" reads; slots not
     // assigned are empty.
     void setVariable(int number, const QVariant &value);
@@ -48,14 +55,35 @@ private:
     bool runField(const TXMLFieldType &field, const QString &section, const QString &path,
                   ClientDataSet &source, ClientDataSet &destination);
     const TXMLDataImportType *rules(const QString &path);
+    const QList<const TXMLImportType *> &sectionsNamed(const QString &name);
+
+    // A column found by name in a dataset, kept as its index; checked by its
+    // name at each use, so another dataset or structure finds it anew.
+    struct ColumnOf
+    {
+        const ClientDataSet *ds = nullptr;
+        int index = -1;
+    };
+    // What a field of the rules read needs at every record, made once: the
+    // texts its messages and conversions name it by (they depend on the
+    // rules and the file only) and its columns.
+    struct FieldTexts
+    {
+        QString fromWhat, toWhat, currentWhat, defaultWhat, inFile, indexDescr, origin;
+        ColumnOf source, destination;
+    };
+    FieldTexts &textsOf(const TXMLFieldType &field, const QString &section, const QString &path);
 
     bool m_destinationNames = false;
+    bool m_readOnce = false;
     std::array<QVariant, kVariables> m_variables;
     // The file is read at every call; it is parsed again only when its bytes
     // changed, so the results are those of a fresh parse.
     QString m_cachedPath;
     QByteArray m_cachedBytes;
     std::optional<TXMLDataImportType> m_cachedRules;
+    QHash<QString, QList<const TXMLImportType *>> m_sections; // by upper-cased name
+    QHash<const TXMLFieldType *, FieldTexts> m_texts;
 };
 
 } // namespace jex
