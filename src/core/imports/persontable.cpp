@@ -52,6 +52,24 @@ void PersonTable::load(const QString &person, bool keep)
         rows.remove(key);
 }
 
+void PersonTable::keepWorkingRows(const QString &person)
+{
+    QList<QVariantList> kept;
+    const int n = ds.fieldCount();
+    for (ds.first(); !ds.eof(); ds.next()) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i)
+            values << ds.field(i)->value();
+        kept.append(values);
+    }
+    ds.first();
+    if (kept.isEmpty())
+        rows.remove(keyOf(person));
+    else
+        rows.insert(keyOf(person), kept);
+}
+
 void PersonTable::clear()
 {
     for (ds.first(); !ds.isEmpty();)

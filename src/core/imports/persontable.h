@@ -41,6 +41,9 @@ struct PersonTable
     bool has(const QString &person) const { return rows.contains(keyOf(person)); }
     QString keyOf(const QString &person) const { return exactKey ? person : personKey(person); }
 
+    // The working dataset's rows become the person's rows of a later load.
+    void keepWorkingRows(const QString &person);
+
     // Deletes every row of the working dataset.
     void clear();
 

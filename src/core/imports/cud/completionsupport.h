@@ -51,7 +51,8 @@ void openByPerson(PersonTable &out, SectionStore &store, const QString &table);
 // employee table, with that person's records in `anagrafica.ds` and the
 // first of them current; progress names the phase. A step saves what it
 // changed in `anagrafica.ds`: each person's save sends that person's
-// records only.
+// records only. The records as the step left them are the person's rows
+// for the next walk over the same table.
 void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
                      const std::function<void(const QString &codFis)> &step);
 

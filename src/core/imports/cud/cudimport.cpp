@@ -261,11 +261,7 @@ public:
     void complete()
     {
         PayrollCompletion completion(context());
-        if (m_options.additionalTaxes)
-            completion.additionalTaxes(m_selected);
-        completion.checkDeductions(m_selected);
-        completion.splitSeparateTaxation(m_selected);
-        completion.importDependants(m_selected);
+        completion.completeImport(m_selected, m_options.additionalTaxes);
     }
 
     int imported() const { return m_imported; }

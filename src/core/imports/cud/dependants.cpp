@@ -245,8 +245,8 @@ void PayrollCompletion::importDependants(const QStringList &codFis)
             if (intOf(r, "IANFID") == m_ctx.yearId)
                 settings[textOf(r, "SANACODFISCALE").toUpper()].append(r);
 
-        PersonTable employees, dependants;
-        openByPerson(employees, *m_ctx.store, kAnagrafica);
+        PersonTable &employees = this->employees();
+        PersonTable dependants;
         openByPerson(dependants, *m_ctx.store, kFamiliari);
         ClientDataSet &dip = employees.ds;
         ClientDataSet &fam = dependants.ds;

@@ -83,8 +83,9 @@ void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const Q
         const QString &cf = codFis.at(i);
         if (!anagrafica.has(cf))
             continue;
-        anagrafica.load(cf);
+        anagrafica.load(cf, true);
         step(cf);
+        anagrafica.keepWorkingRows(cf);
     }
     messages().progress(caption, total, total);
 }
@@ -109,6 +110,37 @@ PayrollPosition PayrollCompletion::position(const QString &codFis)
     return m_position;
 }
 
+PayrollCompletion::PayrollCompletion(CompletionContext context) : m_ctx(std::move(context)) {}
+
+PayrollCompletion::~PayrollCompletion() = default;
+
+PersonTable &PayrollCompletion::employees()
+{
+    if (m_shared)
+        return *m_shared;
+    m_own = std::make_unique<PersonTable>();
+    openByPerson(*m_own, *m_ctx.store, kAnagrafica);
+    return *m_own;
+}
+
+void PayrollCompletion::completeImport(const QStringList &codFis, bool carryTaxes)
+{
+    PersonTable shared;
+    openByPerson(shared, *m_ctx.store, kAnagrafica);
+    m_shared = &shared;
+    try {
+        if (carryTaxes)
+            additionalTaxes(codFis);
+        checkDeductions(codFis);
+        splitSeparateTaxation(codFis);
+        importDependants(codFis);
+    } catch (...) {
+        m_shared = nullptr;
+        throw;
+    }
+    m_shared = nullptr;
+}
+
 void PayrollCompletion::showPhase(const QString &caption)
 {
     if (m_ctx.phase)
@@ -119,8 +151,7 @@ void PayrollCompletion::additionalTaxes(const QStringList &codFis)
 {
     const QString caption = QString::fromUtf8(additionalTaxesCaption);
     showPhase(caption);
-    PersonTable employees;
-    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    PersonTable &employees = this->employees();
     ClientDataSet &dip = employees.ds;
     forEachEmployee(employees, codFis, caption, [&](const QString &) {
         const PersonName who = personOf(dip);
@@ -169,8 +200,7 @@ void PayrollCompletion::checkDeductions(const QStringList &codFis)
 {
     const QString caption = QStringLiteral("Controllo delle detrazioni ...");
     showPhase(caption);
-    PersonTable employees;
-    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    PersonTable &employees = this->employees();
     ClientDataSet &dip = employees.ds;
     forEachEmployee(employees, codFis, caption, [&](const QString &) {
         const PersonName who = personOf(dip);

@@ -12,12 +12,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace jex {
 
 class ClientDataSet;
 class ImportReport;
+struct PersonTable;
 class SectionStore;
 class TQxSQLConnection;
 
@@ -41,7 +43,8 @@ struct PayrollPosition
 class PayrollCompletion
 {
 public:
-    explicit PayrollCompletion(CompletionContext context) : m_ctx(std::move(context)) {}
+    explicit PayrollCompletion(CompletionContext context);
+    ~PayrollCompletion();
 
     PayrollPosition position(const QString &codFis);
 
@@ -58,9 +61,19 @@ public:
     void splitSeparateTaxation(const QStringList &codFis);
     void importDependants(const QStringList &codFis);
 
+    // The four steps in their order (the additional taxes when asked for),
+    // reading the employee table once for all of them.
+    void completeImport(const QStringList &codFis, bool carryTaxes);
+
 private:
     void showPhase(const QString &caption);
+    // The employee table person by person: the one completeImport() read,
+    // or one read now for a single step.
+    PersonTable &employees();
+
     CompletionContext m_ctx;
+    PersonTable *m_shared = nullptr;
+    std::unique_ptr<PersonTable> m_own;
     std::optional<QString> m_positionFor; // the code of the last position read
     PayrollPosition m_position;
 };

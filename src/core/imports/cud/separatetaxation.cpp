@@ -143,8 +143,8 @@ void PayrollCompletion::splitSeparateTaxation(const QStringList &codFis)
                                             {QStringLiteral("IANFID"), m_ctx.yearId}}))
         history[textOf(r, "SANACODFISCALE").toUpper()].add(r);
 
-    PersonTable employees, separate;
-    openByPerson(employees, *m_ctx.store, kAnagrafica);
+    PersonTable &employees = this->employees();
+    PersonTable separate;
     openByPerson(separate, *m_ctx.store, kTassazione);
     ClientDataSet &dip = employees.ds;
     ClientDataSet &tas = separate.ds;
