@@ -329,8 +329,8 @@ private Q_SLOTS:
             QVariantMap params;
             const char *expected;
         } cases[] = {
-            {"nome ripetuto", "SELECT n FROM kept_t WHERE k = :K OR n = :N + :N ORDER BY n",
-             {{QStringLiteral("K"), QStringLiteral("a")}, {QStringLiteral("N"), 1}}, "1,2"},
+            {"nome ripetuto", "SELECT n FROM kept_t WHERE k = :K OR n = :N + 1 OR n = :N + 2 ORDER BY n",
+             {{QStringLiteral("K"), QStringLiteral("b")}, {QStringLiteral("N"), 1}}, "2,3"},
             {"nome in minuscolo", "SELECT n FROM kept_t WHERE k = :k ORDER BY n",
              {{QStringLiteral("K"), QStringLiteral("B")}}, "3"},
             {"due punti nel testo", "SELECT n FROM kept_t WHERE k = :K AND 'ore 10:30' <> ''",
