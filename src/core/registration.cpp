@@ -1,5 +1,4 @@
 #include "registration.h"
-#include "checks/reconcilerun.h"
 
 #include "base/appcontext.h"
 #include "base/commands.h"

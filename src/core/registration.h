@@ -43,6 +43,7 @@ void registerIntegrationCommands(Registry &registry); // imports/integration/com
 void registerTelematic(Registry &registry);        // telematic/commands.cpp
 void registerSupply(Registry &registry);           // telematic/supply/commands.cpp
 void registerPrinting(Registry &registry);         // printing/commands.cpp
+void registerReconcile(Registry &registry);        // checks/reconcilecommands.cpp
 void registerDemo(Registry &registry);             // demo/commands.cpp
 
 // Every subsystem above, in that order (the order of --help); a second call

@@ -4,19 +4,75 @@
 
 #include "fullfs.h"
 #include "program.h"
+#include "testdb.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <map>
+#include <memory>
 
 using namespace jex::test;
 
 namespace {
 using Run = ProgramRun;
 QByteArray contents(const QString &path) { return fileContents(path); }
+
+// The lines a reconciliation flags, whatever the format it was asked in, as
+// "reference|description|difference" (the difference as "-76,93", empty
+// when the line compares no two amounts). A line that cannot be read is
+// kept whole, so that it shows in the failure.
+QStringList flaggedInText(const QString &out)
+{
+    static const QRegularExpression row(QStringLiteral(
+        "^!! (.+?): (.+?)(?: \\[A (?:-|-?[\\d.]+,\\d\\d), B (?:-|-?[\\d.]+,\\d\\d)(?:, differenza (-?[\\d.]+,\\d\\d))?\\])?$"));
+    QStringList lines;
+    for (const QString &l : out.split(u'\n')) {
+        if (!l.startsWith(QStringLiteral("!! ")))
+            continue;
+        const QRegularExpressionMatch m = row.match(l);
+        lines << (m.hasMatch() ? QStringList{m.captured(1), m.captured(2), m.captured(3).remove(u'.')}.join(u'|') : l);
+    }
+    return lines;
+}
+
+QStringList flaggedInCsv(const QString &out)
+{
+    QStringList lines;
+    const QStringList rows = out.split(u'\n', Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        // No field of these lines holds a semicolon, so none is quoted.
+        const QStringList f = rows[i].split(u';');
+        if (f.size() != 7)
+            lines << rows[i];
+        else if (f[6] == u"1")
+            lines << QStringList{f[1], f[2], f[5]}.join(u'|');
+    }
+    return lines;
+}
+
+QStringList flaggedInJson(const QJsonObject &json)
+{
+    QStringList lines;
+    for (const QJsonValue &v : json.value(QStringLiteral("righe")).toArray()) {
+        const QJsonObject r = v.toObject();
+        if (!r.value(QStringLiteral("da_verificare")).toBool())
+            continue;
+        const QJsonValue d = r.value(QStringLiteral("differenza"));
+        lines << QStringList{r.value(QStringLiteral("riferimento")).toString(), r.value(QStringLiteral("descrizione")).toString(),
+                             d.isNull() ? QString() : QString::number(d.toDouble(), 'f', 2).replace(u'.', u',')}
+                     .join(u'|');
+    }
+    return lines;
+}
 } // namespace
 
 class TstCli : public QObject
@@ -37,6 +93,31 @@ class TstCli : public QObject
 
     QString tmp(const QString &name) const { return m_tmp.filePath(name); }
 
+    // The schools the reconciliation runs on, made once per database kind:
+    // "demo", the demo school after import-f24; "new", a return just made.
+    std::map<QString, std::unique_ptr<TestDatabase>> m_schools;
+
+    QString school(const QString &kind, const QString &which)
+    {
+        const QString key = kind + u'/' + which;
+        if (const auto it = m_schools.find(key); it != m_schools.end())
+            return it->second->url();
+        auto d = std::make_unique<TestDatabase>(kind);
+        if (!d->available())
+            return {};
+        const QStringList init = which == u"demo" ? QStringList{QStringLiteral("init"), QStringLiteral("--demo")}
+                                                  : QStringList{QStringLiteral("init")};
+        const Run made = runProgram(QStringList{QStringLiteral("--database"), d->url()} + init);
+        if (made.rc != 0)
+            qWarning("init: %s", qPrintable(made.err));
+        if (which == u"demo") {
+            const Run imported = runProgram({QStringLiteral("--database"), d->url(), QStringLiteral("import-f24")});
+            if (imported.rc != 0)
+                qWarning("import-f24: %s", qPrintable(imported.err));
+        }
+        return m_schools.emplace(key, std::move(d)).first->second->url();
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -44,6 +125,116 @@ private Q_SLOTS:
         m_db = tmp(QStringLiteral("dich.sqlite"));
         const Run r = run({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--employees"), QStringLiteral("3")});
         QVERIFY2(r.rc == 0, qPrintable(r.err));
+    }
+
+    void cleanupTestCase() { m_schools.clear(); }
+
+    void reconcile_data()
+    {
+        QTest::addColumn<QString>("db");
+        QTest::addColumn<QString>("school");
+        QTest::addColumn<QStringList>("args"); // OUT: a new PDF; BLOCKED: a PDF under a file
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<QString>("format");   // how stdout is read; "none": it stays empty
+        QTest::addColumn<QStringList>("flagged");
+        QTest::addColumn<QString>("error");    // on stderr
+        QTest::addColumn<bool>("pdf");
+
+        // The two mistakes the demo's archive makes on purpose (data/README.md).
+        const QStringList demo = {
+            QStringLiteral("Ritenute IRPEF|ritenute del prospetto ST I (codici 1001 1040 104E): differenza oltre 1 euro|-76,93"),
+            QStringLiteral("ST I 01/2024 1040|versamento F24 del 16/02/2023 assente dal prospetto|"),
+            QStringLiteral("ST I rigo 17|versamento del 16/10/2024 anteriore al mese di riferimento 11/2024|")};
+        const QStringList none;
+        QStringList newReturn;
+        for (const char *box : {"Ritenute IRPEF|IRPEF|ST I", "Rimborsi IRPEF da assistenza fiscale|RIMBORSI730|ST I",
+                                "Addizionale regionale|ADDREG|ST II", "Addizionale comunale (acconto e saldo)|ADDCOM|SV"}) {
+            const QStringList b = QString::fromUtf8(box).split(u'|');
+            newReturn << QStringLiteral("%1|nessun codice tributo indicato per il riquadro %2 nel file Quadratura.xml: "
+                                        "confronto con il prospetto %3 non eseguito|")
+                             .arg(b[0], b[1], b[2]);
+        }
+        newReturn << QStringLiteral("Archivio F24|nessun versamento F24 del 2024 nell'archivio: confronto con gli F24 non eseguito|");
+        const QString unknownOption = QStringLiteral("Opzione sconosciuta per il comando reconcile: --formato");
+        const QString badFormat = QStringLiteral("Formato \"xml\" non valido: indicare text, csv o json");
+        const struct
+        {
+            const char *name, *school;
+            QStringList args;
+            int rc;
+            const char *format;
+            QStringList flagged;
+            QString error;
+            bool pdf;
+        } cases[] = {
+            {"demo, text", "demo", {"reconcile"}, 1, "text", demo, {}, false},
+            {"demo, csv", "demo", {"reconcile", "--format", "csv"}, 1, "csv", demo, {}, false},
+            {"demo, json", "demo", {"reconcile", "--format", "json"}, 1, "json", demo, {}, false},
+            {"demo, print", "demo", {"reconcile", "--out", "OUT"}, 1, "text", demo, "File generato: OUT", true},
+            {"print that cannot be written", "demo", {"reconcile", "--format", "json", "--out", "BLOCKED"}, 2, "none",
+             none, "Impossibile creare la cartella", false},
+            {"print without a file name", "demo", {"reconcile", "--out", ""}, 2, "none", none,
+             "Indicare il file PDF dopo --out", false},
+            {"unknown option", "demo", {"reconcile", "--formato", "json", "--out", "OUT"}, 2, "none", none,
+             unknownOption, false},
+            {"unknown format", "demo", {"reconcile", "--format", "xml", "--out", "OUT"}, 2, "none", none, badFormat,
+             false},
+            // A return just made: no tax code in the delivered boxes, no payment.
+            {"no F24 archive", "new", {"reconcile", "--format", "json"}, 1, "json", newReturn, {}, false},
+        };
+        for (const char *db : {"sqlite", "postgresql"})
+            for (const auto &c : cases)
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(db), QLatin1String(c.name))))
+                    << QString::fromLatin1(db) << QString::fromLatin1(c.school) << c.args << c.rc
+                    << QString::fromLatin1(c.format) << c.flagged << c.error << c.pdf;
+    }
+    void reconcile()
+    {
+        QFETCH(QString, db);
+        QFETCH(QString, school);
+        QFETCH(QStringList, args);
+        QFETCH(int, rc);
+        QFETCH(QString, format);
+        QFETCH(QStringList, flagged);
+        QFETCH(QString, error);
+        QFETCH(bool, pdf);
+        const QString url = this->school(db, school);
+        if (url.isEmpty())
+            QSKIP("PostgreSQL non disponibile (JEX770_TEST_PG non impostata)");
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("Quadratura.pdf"));
+        QFile blocker(dir.filePath(QStringLiteral("stampe")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString blocked = blocker.fileName() + QStringLiteral("/Quadratura.pdf");
+        args.replaceInStrings(QStringLiteral("OUT"), out);
+        args.replaceInStrings(QStringLiteral("BLOCKED"), blocked);
+        error.replace(QStringLiteral("OUT"), out);
+
+        const Run r = runProgram(QStringList{QStringLiteral("--database"), url} + args);
+        QVERIFY2(r.rc == rc, qPrintable(QStringLiteral("uscita %1\n%2").arg(r.rc).arg(r.err)));
+        if (!error.isEmpty())
+            QVERIFY2(r.err.contains(error), qPrintable(r.err));
+        if (format == u"none") {
+            QCOMPARE(r.out, QString());
+        } else if (format == u"text") {
+            QVERIFY(r.out.startsWith(QStringLiteral("Quadratura CU / 770 / F24 - anno 2024")));
+            QCOMPARE(flaggedInText(r.out), flagged);
+            QVERIFY(r.out.endsWith(QStringLiteral("%1 differenze da verificare\n").arg(flagged.size())));
+        } else if (format == u"csv") {
+            QVERIFY(r.out.startsWith(QStringLiteral("controllo;riferimento;descrizione;a;b;differenza;da_verificare\n")));
+            QCOMPARE(flaggedInCsv(r.out), flagged);
+        } else {
+            QJsonParseError parse;
+            const QJsonDocument json = QJsonDocument::fromJson(r.out.toUtf8(), &parse);
+            QVERIFY2(parse.error == QJsonParseError::NoError, qPrintable(parse.errorString()));
+            QCOMPARE(flaggedInJson(json.object()), flagged);
+            QCOMPARE(json.object().value(QStringLiteral("da_verificare")).toInt(), int(flagged.size()));
+        }
+        QCOMPARE(QFileInfo::exists(out), pdf);
+        if (pdf)
+            QVERIFY(contents(out).startsWith("%PDF"));
+        QVERIFY(!QFileInfo::exists(blocked));
     }
 
     void unknownOptionsChangeNothing_data()

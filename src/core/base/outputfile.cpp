@@ -28,6 +28,8 @@ QString systemErrorText(int error)
         return QStringLiteral("la cartella non esiste");
     case ENOTDIR:
         return QStringLiteral("un elemento del percorso non è una cartella");
+    case EEXIST:
+        return QStringLiteral("esiste già un file con questo nome");
     case EISDIR:
         return QStringLiteral("il percorso indica una cartella");
     case EROFS:

@@ -53,6 +53,10 @@ int runReconcileCommand(const CommandArgs &a)
     try {
         ReconcileJob job = programReconcileJob();
         const ReconcileReport &report = job.run();
+        // The print first: when it cannot be written the command has failed
+        // and gives no result.
+        if (!out.isEmpty() && !printReconciliation(report, out, false))
+            return 2;
         if (format == QLatin1String("csv"))
             commandOutput(report.toCsv());
         else if (format == QLatin1String("json"))
@@ -62,11 +66,8 @@ int runReconcileCommand(const CommandArgs &a)
                               .arg(currentStore().year())
                               .arg(job.map().source)
                           + report.toText());
-        if (!out.isEmpty()) {
-            if (!printReconciliation(report, out, false))
-                return 2;
+        if (!out.isEmpty())
             commandMessage(QStringLiteral("File generato: %1\n").arg(out));
-        }
         return report.flagged() == 0 ? 0 : 1;
     } catch (const EAbort &) {
         return 2;

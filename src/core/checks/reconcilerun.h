@@ -7,12 +7,6 @@
 
 namespace jex {
 
-struct Registry;
-
-// The "reconcile" command (checks/reconcilecommands.cpp), registered by
-// registerCore() after the prints.
-void registerReconcile(Registry &registry);
-
 // A job on the program's store and connection, with the map file in force
 // (the demo's codes on the demo school). Throws EQxError when the map file
 // cannot be read.

@@ -43,9 +43,10 @@ bool codeToCheck(const Field &f, QString *list, const CodeLists &lists)
     return true;
 }
 
-} // namespace
-
-QStringList unknownCodeFindings(const ClientDataSet &ds, const CodeLists &lists)
+// One line per code of the current record missing from its list, as
+// `say(column, code, list)` puts it.
+template <class Say>
+QStringList unknownCodes(const ClientDataSet &ds, const CodeLists &lists, Say say)
 {
     QStringList out;
     if (!ds.isActive() || ds.isEmpty())
@@ -54,25 +55,25 @@ QStringList unknownCodeFindings(const ClientDataSet &ds, const CodeLists &lists)
         const Field &f = *ds.field(i);
         QString list;
         if (codeToCheck(f, &list, lists))
-            out << QStringLiteral(" - Codice non presente nella tabella %1: %2 = %3")
-                       .arg(list, f.name(), f.asString().trimmed());
+            out << say(f.name(), f.asString().trimmed(), list);
     }
     return out;
 }
 
+} // namespace
+
+QStringList unknownCodeFindings(const ClientDataSet &ds, const CodeLists &lists)
+{
+    return unknownCodes(ds, lists, [](const QString &column, const QString &code, const QString &list) {
+        return QStringLiteral(" - Codice non presente nella tabella %1: %2 = %3").arg(list, column, code);
+    });
+}
+
 QStringList unknownCodeWarnings(const ClientDataSet &ds, const CodeLists &lists)
 {
-    QStringList out;
-    if (!ds.isActive() || ds.isEmpty())
-        return out;
-    for (int i = 0; i < ds.fieldCount(); ++i) {
-        const Field &f = *ds.field(i);
-        QString list;
-        if (codeToCheck(f, &list, lists))
-            out << QStringLiteral("colonna %1: il codice %2 non è nella tabella %3")
-                       .arg(f.name(), f.asString().trimmed(), list);
-    }
-    return out;
+    return unknownCodes(ds, lists, [](const QString &column, const QString &code, const QString &list) {
+        return QStringLiteral("colonna %1: il codice %2 non è nella tabella %3").arg(column, code, list);
+    });
 }
 
 } // namespace jex

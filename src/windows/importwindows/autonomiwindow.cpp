@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "sections/databasestore.h"
 #include "shell/registry.h"
+#include "shell/waitcursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,20 +30,13 @@ namespace {
 
 QString cell(const QVariant &v) { return v.isNull() ? QString() : v.toString(); }
 
-// Restores the cursor however the work ends.
-struct Hourglass
-{
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-};
-
 } // namespace
 
 TfmJexImpMultiSelect::TfmJexImpMultiSelect(QWidget *parent, AutonomiVariant variant, TQxSQLConnection *conn,
                                            SectionStore *store, const AutonomiYear *year)
     : QDialog(parent), m_variant(variant), m_conn(conn), m_store(store)
 {
-    Hourglass wait;
+    WaitCursor wait;
     setObjectName(variant == AutonomiVariant::Full ? QStringLiteral("fmJexImpMultiSelect")
                                                    : QStringLiteral("fmJexImpMultiSelectOnlyAna"));
     setWindowTitle(QStringLiteral("Scelta dati autonomi"));
@@ -241,7 +235,7 @@ void TfmJexImpMultiSelect::buOkClick()
 {
     const QList<AutonomiPayee> chosen = chosenPayees();
     {
-        Hourglass wait;
+        WaitCursor wait;
         TAutonomiImport imp(*m_conn, *m_store, m_variant, policy());
         imp.onPerson = [this](const AutonomiPayee &p) {
             laCorrente->setText(p.cognomeNome);

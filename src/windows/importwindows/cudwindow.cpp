@@ -1,37 +1,27 @@
 #include "importwindows/cudwindow.h"
+#include "importwindows/persongrid.h"
 #include "windowregistration.h"
 
 #include "base/appcontext.h"
 #include "base/errors.h"
 #include "base/messages.h"
 #include "shell/registry.h"
+#include "shell/waitcursor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QToolButton>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <functional>
 
 namespace jex {
-
-namespace {
-struct WaitCursor
-{
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-} // namespace
 
 TfmJexImpCUD::TfmJexImpCUD(QWidget *parent, TQxSQLConnection *conn) : QDialog(parent), m_conn(conn)
 {
@@ -42,22 +32,11 @@ TfmJexImpCUD::TfmJexImpCUD(QWidget *parent, TQxSQLConnection *conn) : QDialog(pa
     setWindowTitle(caption());
 
     auto *layout = new QVBoxLayout(this);
-    m_model = new QStandardItemModel(0, 3, this);
-    m_model->setHorizontalHeaderLabels({QStringLiteral("Codice fiscale"), QStringLiteral("Cognome"), QStringLiteral("Nome")});
-    grMulti = new QTableView(this);
-    grMulti->setObjectName(QStringLiteral("grMulti"));
-    grMulti->setModel(m_model);
-    grMulti->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grMulti->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grMulti->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grMulti->verticalHeader()->hide();
-    grMulti->horizontalHeader()->setStretchLastSection(true);
-    grMulti->setColumnWidth(0, 16 * 10);
-    grMulti->setColumnWidth(1, 24 * 8);
+    grMulti = new PersonGrid(this);
     // A click on a column title orders by that column and goes to the first row.
     connect(grMulti->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_model->sort(column);
-        move(0);
+        grMulti->sortBy(column);
+        grMulti->moveTo(0);
     });
     layout->addWidget(grMulti);
 
@@ -72,11 +51,13 @@ TfmJexImpCUD::TfmJexImpCUD(QWidget *parent, TQxSQLConnection *conn) : QDialog(pa
         b->setDefaultAction(a);
         nav->addWidget(b);
     };
-    auto row = [this] { return grMulti->currentIndex().isValid() ? grMulti->currentIndex().row() : 0; };
-    action(acPrimo, QStringLiteral("&Primo"), QKeySequence(Qt::Key_Home), [this] { move(0); });
-    action(acPrecedente, QStringLiteral("Pre&cedente"), QKeySequence(), [this, row] { move(row() - 1); });
-    action(acSuccessivo, QStringLiteral("&Successivo"), QKeySequence(), [this, row] { move(row() + 1); });
-    action(acUltimo, QStringLiteral("&Ultimo"), QKeySequence(Qt::Key_End), [this] { move(m_model->rowCount() - 1); });
+    action(acPrimo, QStringLiteral("&Primo"), QKeySequence(Qt::Key_Home), [this] { grMulti->moveTo(0); });
+    action(acPrecedente, QStringLiteral("Pre&cedente"), QKeySequence(),
+           [this] { grMulti->moveTo(grMulti->currentRow() - 1); });
+    action(acSuccessivo, QStringLiteral("&Successivo"), QKeySequence(),
+           [this] { grMulti->moveTo(grMulti->currentRow() + 1); });
+    action(acUltimo, QStringLiteral("&Ultimo"), QKeySequence(Qt::Key_End),
+           [this] { grMulti->moveTo(grMulti->rowCount() - 1); });
     nav->addStretch();
     layout->addLayout(nav);
 
@@ -117,37 +98,18 @@ void TfmJexImpCUD::fill()
 {
     WaitCursor wait;
     try {
-        for (const CudPerson &p : m_job->persons())
-            m_model->appendRow({new QStandardItem(p.codFis), new QStandardItem(p.cognome), new QStandardItem(p.nome)});
-        m_model->sort(0);
+        grMulti->setPersons(m_job->persons());
         ckSost->setChecked(m_job->agentMissing());
     } catch (const std::exception &e) {
         messages().error(errorText(e));
     }
-    buImporta->setEnabled(m_model->rowCount() > 0);
-    if (m_model->rowCount() == 0)
+    buImporta->setEnabled(grMulti->rowCount() > 0);
+    if (grMulti->rowCount() == 0)
         laPersona->setText(QStringLiteral("Nessuna certificazione da importare"));
-    move(0);
+    grMulti->moveTo(0);
 }
 
-void TfmJexImpCUD::move(int to)
-{
-    if (m_model->rowCount() == 0)
-        return;
-    to = std::clamp(to, 0, m_model->rowCount() - 1);
-    // Moving does not select: rows are selected only by the user, and none
-    // selected means every person.
-    grMulti->selectionModel()->setCurrentIndex(m_model->index(to, 0), QItemSelectionModel::NoUpdate);
-}
-
-QStringList TfmJexImpCUD::selection() const
-{
-    QStringList out;
-    const QModelIndexList rows = grMulti->selectionModel()->selectedRows(0);
-    for (const QModelIndex &i : rows)
-        out << i.data().toString();
-    return out; // empty: every person
-}
+QStringList TfmJexImpCUD::selection() const { return grMulti->selectedCodes(); }
 
 void TfmJexImpCUD::acImportaExecute()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imports/cud/cudimport.h"
+#include "importwindows/persongrid.h"
 
 #include <QDialog>
 
@@ -10,8 +11,6 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class QStandardItemModel;
-class QTableView;
 
 namespace jex {
 
@@ -28,7 +27,7 @@ public:
 
     static QString caption() { return QStringLiteral("Import da CU ..."); }
 
-    QTableView *grMulti = nullptr;
+    PersonGrid *grMulti = nullptr;
     QLabel *laPersona = nullptr;
     QCheckBox *ckAdd = nullptr;
     QCheckBox *ckSost = nullptr;
@@ -48,10 +47,8 @@ public Q_SLOTS:
 
 private:
     void fill();
-    void move(int to);
     TQxSQLConnection *m_conn;
     std::unique_ptr<TCudImport> m_job;
-    QStandardItemModel *m_model = nullptr;
     bool m_succeeded = false;
 };
 

@@ -5,28 +5,17 @@
 #include "base/messages.h"
 #include "sections/databasestore.h"
 #include "shell/registry.h"
+#include "shell/waitcursor.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace jex {
-
-namespace {
-struct WaitCursor
-{
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-} // namespace
 
 TfmJexIntSos::TfmJexIntSos(QWidget *parent, IntSosVariant variant, TQxSQLConnection *conn, SectionStore *store)
     : QDialog(parent), m_variant(variant), m_conn(conn), m_store(store)
@@ -39,18 +28,7 @@ TfmJexIntSos::TfmJexIntSos(QWidget *parent, IntSosVariant variant, TQxSQLConnect
     setWindowTitle(caption());
 
     auto *layout = new QVBoxLayout(this);
-    m_model = new QStandardItemModel(0, 3, this);
-    m_model->setHorizontalHeaderLabels({QStringLiteral("Codice fiscale"), QStringLiteral("Cognome"), QStringLiteral("Nome")});
-    grMulti = new QTableView(this);
-    grMulti->setObjectName(QStringLiteral("grMulti"));
-    grMulti->setModel(m_model);
-    grMulti->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grMulti->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grMulti->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grMulti->verticalHeader()->hide();
-    grMulti->horizontalHeader()->setStretchLastSection(true);
-    grMulti->setColumnWidth(0, 16 * 10);
-    grMulti->setColumnWidth(1, 24 * 8);
+    grMulti = new PersonGrid(this);
     layout->addWidget(grMulti);
 
     laStato = new QLabel(this);
@@ -93,30 +71,21 @@ bool TfmJexIntSos::prepare()
         messages().error(job->error());
         return false;
     }
-    m_model->removeRows(0, m_model->rowCount());
-    for (const IntSosPerson &p : job->persons())
-        m_model->appendRow({new QStandardItem(p.codFis), new QStandardItem(p.cognome), new QStandardItem(p.nome)});
-    m_model->sort(0);
+    grMulti->setPersons(job->persons());
     job->onPerson = [this](const QString &who) {
         laStato->setText(who);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     m_job = std::move(job);
-    buImporta->setEnabled(m_model->rowCount() > 0);
-    if (m_model->rowCount() == 0)
+    buImporta->setEnabled(grMulti->rowCount() > 0);
+    if (grMulti->rowCount() == 0)
         laStato->setText(QStringLiteral("Nessuna persona da integrare nella cartella scelta"));
     return true;
 }
 
-int TfmJexIntSos::rowCount() const { return m_model->rowCount(); }
+int TfmJexIntSos::rowCount() const { return grMulti->rowCount(); }
 
-QStringList TfmJexIntSos::selection() const
-{
-    QStringList out;
-    for (const QModelIndex &i : grMulti->selectionModel()->selectedRows(0))
-        out << i.data().toString();
-    return out;
-}
+QStringList TfmJexIntSos::selection() const { return grMulti->selectedCodes(); }
 
 void TfmJexIntSos::acImportaExecute()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imports/integration/intsosimport.h"
+#include "importwindows/persongrid.h"
 
 #include <QDialog>
 
@@ -8,8 +9,6 @@
 
 class QLabel;
 class QPushButton;
-class QStandardItemModel;
-class QTableView;
 
 namespace jex {
 
@@ -34,7 +33,7 @@ public:
     void setDirectory(const QString &dir) { m_dir = dir; }
     QString directory() const { return m_dir; }
 
-    QTableView *grMulti = nullptr;
+    PersonGrid *grMulti = nullptr;
     QLabel *laStato = nullptr;
     QPushButton *buImporta = nullptr;
 
@@ -62,7 +61,6 @@ private:
     SectionStore *m_store;
     QString m_dir;
     std::unique_ptr<TIntSosImport> m_job;
-    QStandardItemModel *m_model = nullptr;
     bool m_shown = false;
     bool m_succeeded = false;
 };

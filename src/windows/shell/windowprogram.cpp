@@ -12,8 +12,11 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QUrl>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
+#include <QUrl>
 
 namespace jex {
 
@@ -55,6 +58,13 @@ int runGui(const QString &openItem)
     const QString platform = QGuiApplication::platformName();
     const bool shown = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
     setDesktop(shown ? &shell : nullptr);
+    // Qt's own dialogs (the folder chooser, the standard buttons) speak
+    // Italian like the rest of the program, when Qt's translations are
+    // installed; without them they stay as Qt ships them.
+    static QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
 
     // Application-lifetime singletons in start-up order: the registry, then
     // the main window, then the search window.

@@ -119,9 +119,11 @@ struct Year
         ds.mergeChangeLog();
     }
 
-    ReconcileReport run()
+    // Without a connection the return has no archive of payments at all.
+    ReconcileReport run(bool withArchive = true)
     {
-        ReconcileJob job(store, &conn, ReconcileMap::load(source() + QStringLiteral("/tests/data/reconcile/Quadratura.xml")));
+        ReconcileJob job(store, withArchive ? &conn : nullptr,
+                         ReconcileMap::load(source() + QStringLiteral("/tests/data/reconcile/Quadratura.xml")));
         return job.run();
     }
 
@@ -189,8 +191,12 @@ private Q_SLOTS:
             {"certification exceeds ST by 10 euro", "certExceeds", {L(CU, "Ritenute IRPEF", "-10,00")}},
             {"ST row without tax code", "noCode", {L(ROW, "ST I rigo 4")}},
             {"ST row without amounts", "noAmounts", {L(F24, "ST I 06/2024 1001"), L(ROW, "ST I rigo 4")}},
+            // A paid amount without its withholding is not read as withheld 0 in balance.
+            {"ST row paid without withheld", "paidOnly", {L(F24, "ST I 06/2024 1001"), L(ROW, "ST I rigo 4", "10,00")}},
             {"certification without codice fiscale", "noCodFis", {L(DATA, "Lavoro dipendente rigo 3")}},
+            {"self-employed payee without codice fiscale", "noCodFisAut", {L(DATA, "Lavoro autonomo rigo 2")}},
             {"year without F24 payments", "noF24", {L(F24, "Archivio F24")}},
+            {"return without F24 archive", "noArchive", {L(F24, "Archivio F24")}},
             {"payment date differs", "otherDate", {L(F24, "ST I 03/2024 1040")}},
             {"payment dated before its month", "earlyDate",
              {L(F24, "ST I 03/2024 1040"), L(ROW, "ST I rigo 3")}},
@@ -222,8 +228,12 @@ private Q_SLOTS:
             y.stRow("05", QString(), 10.00, 0, 10.00, QDate(2024, 6, 17));
         else if (change == u"noAmounts")
             y.stRow("06", QStringLiteral("1001"), 0, 0, 0, QDate(2024, 7, 16));
+        else if (change == u"paidOnly")
+            y.stRow("06", QStringLiteral("1001"), 0, 0, 10.00, QDate(2024, 7, 16));
         else if (change == u"noCodFis")
             y.add("TDIP7_ANAGRFISCALI", {{"SDIP7COGNOME", "NERI"}});
+        else if (change == u"noCodFisAut")
+            y.add("TDAU7_DATIAUTONOM", {{"SDAU7COGNOME", "GIALLI"}});
         else if (change == u"noF24")
             y.conn.exec(QStringLiteral("DELETE FROM TF24_VERSAMENTI"));
         else if (change == u"otherDate")
@@ -233,9 +243,9 @@ private Q_SLOTS:
         else if (change == u"badMonth")
             y.set("TPST_PROSPETTOST", 3, "SPSTMESE", QStringLiteral("13"));
         else
-            QVERIFY(change.isEmpty());
+            QVERIFY(change.isEmpty() || change == u"noArchive");
 
-        const ReconcileReport report = y.run();
+        const ReconcileReport report = y.run(change != u"noArchive");
         QCOMPARE(flaggedLines(report), expected);
         QCOMPARE(report.flagged(), int(expected.size()));
         // Every box and every month of the clean sides is shown, in balance.

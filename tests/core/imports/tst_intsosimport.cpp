@@ -507,6 +507,9 @@ private Q_SLOTS:
         QVERIFY2(job->error().contains(QStringLiteral("BIANCHI")) && job->error().contains(kBianchi)
                      && job->error().contains(QStringLiteral("errore simulato")),
                  qPrintable(job->error()));
+        QVERIFY2(job->error().startsWith(QStringLiteral("Integrazione interrotta su BIANCHI X (%1): ").arg(kBianchi))
+                     && job->error().endsWith(QStringLiteral("le persone precedenti sono state integrate.")),
+                 qPrintable(job->error()));
         QCOMPARE(job->integratedPersons(), 1);
         QCOMPARE(f.rowsOf(QStringLiteral("TDIP7_ANAGRFISCALI"), kRossi).size(), 1);
         QCOMPARE(f.rowsOf(QStringLiteral("TINPS7_INPS"), kRossi).size(), 1);

@@ -5,6 +5,7 @@
 #include "imports/cud/payrollcompletion.h"
 #include "imports/importmodule.h"
 #include "imports/persontable.h"
+#include "imports/personrun.h"
 #include "imports/rules/importrules.h"
 #include "imports/rules/importxml.h"
 
@@ -57,7 +58,8 @@ const QString kDse = QStringLiteral("TDSE7_SOMMEEROGATE");
 // are deleted.
 const QStringList kEmployeeTables = {kCon, kRar, kTas, kTfr, kCfc, kInps, kInpdap, kAnn, kSls, kRee, kCff, kIna};
 
-const QString kProgress = QStringLiteral("Importazione da CU");
+const PersonRunWords kWords{QStringLiteral("Importazione da CU"), QStringLiteral("Importazione interrotta"),
+                            QStringLiteral("importate")};
 
 QString keyOf(const QString &codFis) { return personKey(codFis); }
 
@@ -247,13 +249,7 @@ public:
         PayrollCompletion completion(context());
         m_engine = &engine;
         m_completion = &completion;
-        const int total = int(m_selected.size());
-        int done = 0;
-        messages().progress(kProgress, 0, total);
-        for (const QString &cf : std::as_const(m_selected)) {
-            importPerson(cf);
-            messages().progress(kProgress, ++done, total);
-        }
+        forEachPerson(kWords, m_selected, [this](const QString &cf) { importPerson(cf); });
         m_engine = nullptr;
         m_completion = nullptr;
     }
@@ -339,11 +335,11 @@ private:
             m_job.onPerson(m_surname + u' ' + m_name);
 
         if (const QString fault = fiscalCodeFault(cf); !fault.isEmpty()) {
-            m_report.addLine(QStringLiteral("Dipendente %1 %2").arg(m_surname, m_name));
+            const int start = m_report.size();
             m_report.addLine(QStringLiteral("-  Non importato: %1 (tabella %2, colonna SCUDCODFIS). "
                                             "I dati della dichiarazione per questa persona non sono stati modificati.")
                                  .arg(fault, kCud));
-            endBlock();
+            closePersonLines(m_report, start, m_surname, m_name);
             return;
         }
 
@@ -352,9 +348,7 @@ private:
 
         // The deletion of what the return held and the import of the
         // certification are one unit: both or neither reach the database.
-        TQxTransaction tr(m_conn);
-        tr.StartTransaction();
-        try {
+        inPersonTransaction(m_conn, kWords, m_surname, m_name, cf, [&] {
             deletePerson();
             for (int rec : rows) {
                 m_cud.setRecNo(rec);
@@ -363,24 +357,8 @@ private:
             if (m_options.additionalTaxes)
                 carryTaxesOf(cf);
             savePerson();
-            tr.Commit();
-        } catch (const EAbort &) {
-            tr.Rollback();
-            throw;
-        } catch (const std::exception &e) {
-            tr.Rollback();
-            throw EQxError(QStringLiteral("Importazione interrotta su %1 %2 (%3): %4\nI dati di questa persona sono "
-                                          "rimasti quelli di prima; le persone precedenti sono state importate.")
-                               .arg(m_surname, m_name, cf, errorText(e)));
-        }
+        });
         ++m_imported;
-    }
-
-    void endBlock()
-    {
-        m_report.addLine(QString());
-        m_report.addLine(QString(96, u'-'));
-        m_report.addLine(QString());
     }
 
     void deletePerson()
@@ -399,10 +377,7 @@ private:
                                       || marked(m_cud, QStringLiteral("LCUDCONGUAGLIO"))))
             deletePerson();
         sections(marked(m_cud, QStringLiteral("LCUDCONGUAGLIO")) ? QStringLiteral("S") : QStringLiteral("N"));
-        if (m_report.size() > start) {
-            m_report.insertLine(start, QStringLiteral("Dipendente %1 %2").arg(m_surname, m_name));
-            endBlock();
-        }
+        closePersonLines(m_report, start, m_surname, m_name);
     }
 
     // Runs a section on the destination's record in insert or edit state;
@@ -790,7 +765,7 @@ bool TCudImport::run(const CudImportOptions &options)
     m_error.clear();
     m_imported = 0;
     CudRun run(m_conn, m_report, options, *this);
-    try {
+    const bool ok = runPersons(kWords, m_error, [&] {
         // A damaged rules file would fail every section of every person:
         // it stops the run before anything is touched.
         loadImportRules(importRulesFile());
@@ -805,28 +780,15 @@ bool TCudImport::run(const CudImportOptions &options)
         m_imported = run.imported();
         run.complete();
         return true;
-    } catch (const EAbort &) {
-        m_imported = run.imported();
-        m_error = QStringLiteral("Importazione interrotta.");
-        return false;
-    } catch (const std::exception &e) {
-        m_imported = run.imported();
-        m_error = errorText(e);
-        return false;
-    }
+    });
+    m_imported = run.imported();
+    return ok;
 }
 
 bool executeImportCud(TCudImport &job, const CudImportOptions &options)
 {
     const bool ok = job.run(options);
-    if (!ok) {
-        messages().error(job.error());
-        return false;
-    }
-    if (!job.report().isEmpty())
-        messages().showFindings(job.report().lines(), false);
-    messages().warning(QStringLiteral("Fine operazione"));
-    return true;
+    return showPersonRunOutcome(ok, job.error(), job.report());
 }
 
 } // namespace jex

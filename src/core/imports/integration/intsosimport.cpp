@@ -4,6 +4,7 @@
 #include "imports/cud/payrollcompletion.h"
 #include "imports/exportfolder.h"
 #include "imports/persontable.h"
+#include "imports/personrun.h"
 #include "imports/rules/importrules.h"
 #include "imports/rules/importxml.h"
 
@@ -38,7 +39,8 @@ const QString kAnn = QStringLiteral("TANN7_ANNOTAZIONI");
 const QString kDau = QStringLiteral("TDAU7_DATIAUTONOM");
 const QString kDse = QStringLiteral("TDSE7_SOMMEEROGATE");
 
-const QString kProgress = QStringLiteral("Integrazione da sostituto estinto");
+const PersonRunWords kWords{QStringLiteral("Integrazione da sostituto estinto"),
+                            QStringLiteral("Integrazione interrotta"), QStringLiteral("integrate")};
 const QString kSameAgent = QStringLiteral("Codice fiscale del sostituto estinto non impostato o coincidente con l'attuale");
 
 QString text(const ClientDataSet &ds, const QString &column)
@@ -388,34 +390,18 @@ struct TIntSosImport::Run
         name = text(x, job.nameColumn());
         if (job.onPerson)
             job.onPerson(surname + u' ' + name);
-        messages().progress(kProgress + QStringLiteral(": ") + surname + u' ' + name);
+        messages().progress(kWords.progress + QStringLiteral(": ") + surname + u' ' + name);
 
         const int start = report.size();
-        TQxTransaction tr(job.m_conn);
-        tr.StartTransaction();
         bool added = true;
-        try {
+        inPersonTransaction(job.m_conn, kWords, surname, name, cf, [&] {
             if (job.m_variant == IntSosVariant::Employees)
                 employee();
             else
                 added = selfEmployed();
             save();
-            tr.Commit();
-        } catch (const EAbort &) {
-            tr.Rollback();
-            throw;
-        } catch (const std::exception &e) {
-            tr.Rollback();
-            throw EQxError(QStringLiteral("Integrazione interrotta su %1 %2 (%3): %4\nI dati di questa persona sono "
-                                          "rimasti quelli di prima; le persone precedenti sono state integrate.")
-                               .arg(surname, name, cf, errorText(e)));
-        }
-        if (report.size() > start) {
-            report.insertLine(start, QStringLiteral("Dipendente %1 %2").arg(surname, name));
-            line(QString());
-            line(QString(96, u'-'));
-            line(QString());
-        }
+        });
+        closePersonLines(report, start, surname, name);
         if (added)
             ++job.m_integrated;
     }
@@ -521,38 +507,19 @@ bool TIntSosImport::run(const QStringList &codFis)
                 selected << personKey(p.codFis);
     }
     Run run(*this);
-    try {
+    return runPersons(kWords, m_error, [&] {
         // A damaged rules file would fail every section of every person.
         loadImportRules(importRulesFile());
         run.openTables();
-        const int total = int(selected.size());
-        int done = 0;
-        messages().progress(kProgress, 0, total);
-        for (const QString &cf : std::as_const(selected)) {
-            run.person(cf);
-            messages().progress(kProgress, ++done, total);
-        }
+        forEachPerson(kWords, selected, [&run](const QString &cf) { run.person(cf); });
         return true;
-    } catch (const EAbort &) {
-        m_error = QStringLiteral("Integrazione interrotta.");
-        return false;
-    } catch (const std::exception &e) {
-        m_error = errorText(e);
-        return false;
-    }
+    });
 }
 
 bool executeIntSos(TIntSosImport &job, const QStringList &codFis)
 {
     const bool ok = job.run(codFis);
-    if (!ok) {
-        messages().error(job.error());
-        return false;
-    }
-    if (!job.report().isEmpty())
-        messages().showFindings(job.report().lines(), false);
-    messages().warning(QStringLiteral("Fine operazione"));
-    return true;
+    return showPersonRunOutcome(ok, job.error(), job.report());
 }
 
 } // namespace jex
