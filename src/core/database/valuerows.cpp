@@ -357,7 +357,9 @@ void deletePostgres(TQxSQLConnection &c, const QString &table, const QString &ke
     const bool scoped = !scopeColumn.isEmpty();
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE ").arg(table)
         + (scoped ? scopeColumn + QStringLiteral(" = $1 AND ") : QString()) + keyColumn
-        + (scoped ? QStringLiteral(" = ANY($2::bigint[])") : QStringLiteral(" = ANY($1::bigint[])"));
+        // A join with the keys: "= ANY" of a long array is tried element by
+        // element against every row.
+        + (scoped ? QStringLiteral(" IN (SELECT unnest($2::bigint[]))") : QStringLiteral(" IN (SELECT unnest($1::bigint[]))"));
     QByteArray scopeText, array = "{";
     appendInteger(scopeText, scope);
     for (qsizetype i = 0; i < keys.size(); ++i) {
