@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev qt6-translations-l10n
-  libpodofo-dev fonts-dejavu-core
+  libpodofo-dev libsqlite3-dev libpq-dev fonts-dejavu-core
   postgresql-15 poppler-utils xvfb xauth
 )
 missing=()

@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
+#include "database/valuerows.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -119,13 +120,13 @@ const QString kStructureSql = QStringLiteral(
 
 // The select list takes from the registry only the key and the columns that
 // the field map copies ("%1"): every column more is fetched for each value row.
+// Parameters: year, month, month, program, structure, registry entry twice.
 const QString kValuesSql = QStringLiteral(
     "SELECT afi.iafiid%1, fis.sFisFieldName, fis.iFisRigo, fis.iFisValue, fis.fFisValue, fis.sFisValue, fis.dFisValue "
     "FROM tcrf_crofiscale crf LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
     "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
-    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
-    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
-    "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) ORDER BY fis.ifisrigo");
+    "WHERE COALESCE(crf.icrfanno, 0) = ? AND (COALESCE(crf.icrfmese, 0) = ? OR ? = -1) "
+    "AND Lower(crf.scrfprogramma) = ? AND fis.icdsid = ? AND (fis.iafiid = ? OR ? = -1) ORDER BY fis.ifisrigo");
 
 // Parameters: year, month, month, program, codice fiscale, group, group.
 const QString kRegistryLookupSql = QStringLiteral(
@@ -335,24 +336,20 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
         for (const MapPair &p : std::as_const(st.fieldMap))
             if (!p.concatenated() && ds.hasField(p.fieldSide))
                 registryColumns += QStringLiteral(", afi.") + p.column;
-        QSqlQuery q = Connection()->exec(kValuesSql.arg(registryColumns), {{QStringLiteral("ICRFANNO"), anno},
-                                                      {QStringLiteral("ICRFMESE"), mese},
-                                                      {QStringLiteral("SCRFPROGRAMMA"), Programma.toLower()},
-                                                      {QStringLiteral("ICDSID"), st.id},
-                                                      {QStringLiteral("IAFIID"), afiId}});
-        const QSqlRecord rec = q.record();
-        const int cName = rec.indexOf(QStringLiteral("sfisfieldname"));
-        const int cRigo = rec.indexOf(QStringLiteral("ifisrigo"));
-        const int cAfi = rec.indexOf(QStringLiteral("iafiid"));
-        const int cValue[4] = {rec.indexOf(QStringLiteral("sfisvalue")), rec.indexOf(QStringLiteral("ifisvalue")),
-                               rec.indexOf(QStringLiteral("ffisvalue")), rec.indexOf(QStringLiteral("dfisvalue"))};
+        BulkQuery q(*Connection(), kValuesSql.arg(registryColumns),
+                    {anno, mese, mese, Programma.toLower(), st.id, afiId, afiId});
+        const int cName = q.indexOf(QStringLiteral("sfisfieldname"));
+        const int cRigo = q.indexOf(QStringLiteral("ifisrigo"));
+        const int cAfi = q.indexOf(QStringLiteral("iafiid"));
+        const int cValue[4] = {q.indexOf(QStringLiteral("sfisvalue")), q.indexOf(QStringLiteral("ifisvalue")),
+                               q.indexOf(QStringLiteral("ffisvalue")), q.indexOf(QStringLiteral("dfisvalue"))};
         Field *fAfi = ds.findField(QStringLiteral("iAfiID"));
         Field *fRigo = ds.findField(QStringLiteral("iFisRigo"));
         struct Copy { Field *field; int column; };
         QList<Copy> copies;
         for (const MapPair &p : std::as_const(st.fieldMap))
             if (Field *f = p.concatenated() ? nullptr : ds.findField(p.fieldSide)) {
-                const int col = rec.indexOf(p.column);
+                const int col = q.indexOf(p.column);
                 if (col >= 0)
                     copies.append({f, col});
             }
@@ -361,17 +358,17 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
         QHash<QString, Target> targets;
 
         bool more = q.next();
-        qint64 rigo = more ? q.value(cRigo).toLongLong() : 0;
+        qint64 rigo = more ? q.toLongLong(cRigo) : 0;
         while (more) {
             ds.append();
             if (fAfi)
-                fAfi->setValue(q.value(cAfi).isNull() ? qint64(0) : q.value(cAfi).toLongLong());
+                fAfi->setValue(q.isNull(cAfi) ? qint64(0) : q.toLongLong(cAfi));
             if (fRigo)
                 fRigo->setValue(rigo);
             for (const Copy &c : std::as_const(copies))
                 c.field->setValue(q.value(c.column));
             do {
-                const QString fieldName = q.value(cName).toString();
+                const QString fieldName = q.toString(cName);
                 auto it = targets.constFind(fieldName);
                 if (it == targets.cend()) {
                     Field *f = ds.findField(fieldName);
@@ -379,16 +376,21 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
                     it = targets.insert(fieldName, {f, col});
                 }
                 if (it->field) {
-                    const QVariant v = q.value(it->column);
-                    if (it->field->type() == FieldType::Blob)
-                        it->field->setValue(QByteArray::fromBase64(v.toString().toLatin1()));
+                    Field *f = it->field;
+                    // A date comes as a text on SQLite: read as a date at once
+                    // rather than tried against the field's text formats.
+                    const QDate d = f->type() == FieldType::Date ? q.toDate(it->column) : QDate();
+                    if (d.isValid())
+                        f->setValue(d);
+                    else if (f->type() == FieldType::Blob)
+                        f->setValue(QByteArray::fromBase64(q.toString(it->column).toLatin1()));
                     else
-                        it->field->setValue(v);
+                        f->setValue(q.value(it->column));
                 }
                 more = q.next();
                 if (!more)
                     break;
-                const qint64 next = q.value(cRigo).toLongLong();
+                const qint64 next = q.toLongLong(cRigo);
                 if (next != rigo) {
                     rigo = next;
                     break;
@@ -472,37 +474,21 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             }
             return crfId;
         };
-        // Value rows go in groups of up to kBatch rows per statement: on a
-        // server every statement is a round trip. Groups have a power of two
-        // rows, so that a few statements serve every save. A row fills the
-        // one value column of its field's type and leaves the other three null.
-        constexpr int kBatch = 128;
-        struct Pending { qint64 afi; bool hasAfi; qint64 rigo; QString name; int slot; QVariant value; };
-        QList<Pending> pending;
-        const QVariant nulls[4] = {nullOf(QMetaType::QString), nullOf(QMetaType::LongLong),
-                                   nullOf(QMetaType::Double), nullOf(QMetaType::QDate)};
-        QVariantList params;
+        // Value rows go to the database in blocks, straight through the
+        // driver (see valuerows.h). A row fills the one value column of its
+        // field's type and leaves the other three null.
+        constexpr size_t kBlock = 8192;
+        QStringList names;
+        for (int i = 0; i < nFields; ++i)
+            names << ds.field(i)->name();
+        const int markerName = int(names.size());
+        names << kRecordMarker;
+        QVector<ValueRow::Slot> slotOf(nFields);
+        for (int i = 0; i < nFields; ++i)
+            slotOf[i] = ValueRow::Slot(prefixSlot(prefixOf(ds.field(i)->type())));
+        std::vector<ValueRow> pending;
         auto flush = [&](qint64 crf) {
-            qsizetype from = 0;
-            while (from < pending.size()) {
-                int rows = kBatch;
-                while (rows > pending.size() - from)
-                    rows /= 2;
-                QString sql = QStringLiteral("INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
-                                             "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES ");
-                for (int r = 0; r < rows; ++r)
-                    sql += r == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)") : QStringLiteral(",(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-                params.clear();
-                params.reserve(rows * 9);
-                for (qsizetype r = from; r < from + rows; ++r) {
-                    const Pending &p = pending.at(r);
-                    params << st.id << crf << (p.hasAfi ? QVariant(p.afi) : nulls[1]) << p.rigo << p.name;
-                    for (int slot = 0; slot < 4; ++slot)
-                        params << (slot == p.slot ? p.value : nulls[slot]);
-                }
-                execute(sql, params);
-                from += rows;
-            }
+            insertValueRows(c, st.id, crf, names, pending);
             pending.clear();
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
@@ -526,9 +512,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         };
 
         // First what goes: the value rows of every modified or deleted
-        // record, and the registry entries of deleted registry records, in
-        // groups of up to kBatch per statement. Then what is written: a new
-        // record never links to an entry that the same save removes.
+        // record, and the registry entries of deleted registry records. Then
+        // what is written: a new record never links to an entry that the
+        // same save removes.
         QList<qint64> goneRecords, goneEntries;
         for (const DeltaRecord &d : delta) {
             if (d.status != UpdateStatus::Modified && d.status != UpdateStatus::Deleted)
@@ -537,23 +523,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 goneEntries << fieldValue(d, iAfi).toLongLong();
             goneRecords << (iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0);
         }
-        auto removeAll = [&](const QString &head, const QVariantList &fixed, const QList<qint64> &keys) {
-            qsizetype from = 0;
-            while (from < keys.size()) {
-                int rows = kBatch;
-                while (rows > keys.size() - from)
-                    rows /= 2;
-                QString sql = head + QStringLiteral(" IN (?");
-                sql += QStringLiteral(", ?").repeated(rows - 1) + u')';
-                params = fixed;
-                for (qsizetype r = from; r < from + rows; ++r)
-                    params << keys.at(r);
-                execute(sql, params);
-                from += rows;
-            }
-        };
-        removeAll(QStringLiteral("DELETE FROM tafi_anafiscale WHERE iafiid"), {}, goneEntries);
-        removeAll(QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid = ? AND ifisrigo"), {st.id}, goneRecords);
+        deleteKeyedRows(c, QStringLiteral("tafi_anafiscale"), QStringLiteral("iafiid"), goneEntries);
+        deleteKeyedRows(c, QStringLiteral("tfis_datifiscali"), QStringLiteral("ifisrigo"), goneRecords,
+                        QStringLiteral("icdsid"), st.id);
 
         for (const DeltaRecord &d : delta) {
             if (d.status == UpdateStatus::Deleted)
@@ -632,8 +604,18 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 if (!v.isValid())
                     continue;
                 anyValue = true;
-                pending.append({afiValue, afiValue != 0, n, f->name(), prefixSlot(prefixOf(f->type())), v});
-                if (pending.size() >= kBatch)
+                ValueRow &row = pending.emplace_back();
+                row.afi = afiValue;
+                row.rigo = n;
+                row.name = i;
+                row.slot = slotOf[i];
+                switch (row.slot) {
+                case ValueRow::Text: row.text = v.toString(); break;
+                case ValueRow::Integer: row.integer = v.toLongLong(); break;
+                case ValueRow::Number: row.number = v.toDouble(); break;
+                case ValueRow::Date: row.date = v.toDate(); break;
+                }
+                if (pending.size() >= kBlock)
                     flush(crf);
             }
             // A record is read back from its value rows. One whose data all
@@ -641,14 +623,19 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             // surname and name) keeps one row of its own number, so that it
             // is there when the section is opened again.
             if (!anyValue && afiValue != 0) {
-                pending.append({afiValue, true, n, kRecordMarker, prefixSlot('i'), n});
-                if (pending.size() >= kBatch)
+                ValueRow &row = pending.emplace_back();
+                row.afi = afiValue;
+                row.rigo = n;
+                row.name = markerName;
+                row.slot = ValueRow::Integer;
+                row.integer = n;
+                if (pending.size() >= kBlock)
                     flush(crf);
             }
             if (values != d.values)
                 refreshes.append({d.id, values});
         }
-        if (!pending.isEmpty())
+        if (!pending.empty())
             flush(period());
         if (st.rigo != firstRigo)
             execute(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = ? WHERE icdsid = ?"), {st.rigo, st.id});

@@ -121,6 +121,8 @@ private Q_SLOTS:
     void versionByYear();
     void failedSaveRollsBack_data() { TestDatabase::addDatabaseRows(); }
     void failedSaveRollsBack();
+    void failedLargeSaveLeavesNothing_data() { TestDatabase::addDatabaseRows(); }
+    void failedLargeSaveLeavesNothing();
     void callerTransaction_data() { TestDatabase::addDatabaseRows(); }
     void callerTransaction();
     void unknownSection_data() { TestDatabase::addDatabaseRows(); }
@@ -153,6 +155,9 @@ void TstDbCds::zeroAndEmptyReadBackNull_data()
         {"amount", "FIMP", QVariant(1234.56), QVariant(1234.56)},
         {"date", "DDATA", QVariant(QDate(2024, 2, 29)), QVariant(QDate(2024, 2, 29))},
         {"text", "SNOTE", QVariant(QStringLiteral("Àccento; \"virgolette\"")), QVariant(QStringLiteral("Àccento; \"virgolette\""))},
+        {"text with the characters a bulk copy escapes", "SNOTE", QVariant(QStringLiteral("C:\\dati\tcolonna\nriga \\N")),
+         QVariant(QStringLiteral("C:\\dati\tcolonna\nriga \\N"))},
+        {"integer beyond 32 bits", "IVAL", QVariant(qint64(-5000000000)), QVariant(qint64(-5000000000))},
     };
     for (const char *db : {"sqlite", "postgresql"})
         for (const Case &c : cases)
@@ -658,6 +663,56 @@ void TstDbCds::failedSaveRollsBack()
     svc.OpenCds(back, QStringLiteral("TSEZ"));
     QCOMPARE(back.recordCount(), 1);
     QCOMPARE(back.fieldByName(QStringLiteral("SNOTE"))->asString(), QStringLiteral("buono"));
+}
+
+// Value rows go to the database in blocks of many rows: a row refused in the
+// middle of a block takes the whole save with it, the rows before it too.
+void TstDbCds::failedLargeSaveLeavesNothing()
+{
+    OPEN_SERVICE();
+    addStructure(conn, 1000, QStringLiteral("TSEZ"), 2024, personFields());
+    addBoomTrigger(conn);
+    ClientDataSet ds;
+    svc.OpenCds(ds, QStringLiteral("TSEZ"));
+    auto add = [&](int i, const QString &note) {
+        ds.append();
+        ds.fieldByName(QStringLiteral("SNOME"))->setValue(QStringLiteral("N%1").arg(i));
+        ds.fieldByName(QStringLiteral("IVAL"))->setValue(i);
+        ds.fieldByName(QStringLiteral("FIMP"))->setValue(i + 0.25);
+        ds.fieldByName(QStringLiteral("DDATA"))->setValue(QDate(2024, 1, 1).addDays(i % 300));
+        ds.fieldByName(QStringLiteral("SNOTE"))->setValue(note);
+        ds.post();
+    };
+    for (int i = 1; i <= 300; ++i)
+        add(i, QStringLiteral("buono"));
+    svc.SaveCds(ds, QStringLiteral("TSEZ"));
+    const qint64 valuesBefore = count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali"));
+    QCOMPARE(valuesBefore, 300 * 5);
+
+    // Every old record goes, 3000 new ones come, one of them refused.
+    ds.first();
+    while (!ds.isEmpty())
+        ds.remove();
+    for (int i = 1; i <= 3000; ++i)
+        add(i, i == 2345 ? QStringLiteral("BOOM") : QStringLiteral("nuovo"));
+    QVERIFY_THROWS_EXCEPTION(EQxError, svc.SaveCds(ds, QStringLiteral("TSEZ")));
+    QVERIFY(!conn.inTransaction());
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), valuesBefore);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE sfisvalue = 'nuovo'")), 0);
+    QCOMPARE(count(conn, QStringLiteral("SELECT icdsrigo FROM tcds_struttura WHERE icdsid = 1000")), 300);
+
+    // The connection serves the next save as before.
+    ClientDataSet back;
+    svc.OpenCds(back, QStringLiteral("TSEZ"));
+    QCOMPARE(back.recordCount(), 300);
+    back.last();
+    QCOMPARE(back.fieldByName(QStringLiteral("IVAL"))->asInteger(), 300);
+    QCOMPARE(back.fieldByName(QStringLiteral("FIMP"))->asFloat(), 300.25);
+    back.append();
+    back.fieldByName(QStringLiteral("SNOTE"))->setValue(QStringLiteral("dopo"));
+    back.post();
+    svc.SaveCds(back, QStringLiteral("TSEZ"));
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), valuesBefore + 1);
 }
 
 void TstDbCds::callerTransaction()

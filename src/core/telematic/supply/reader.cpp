@@ -18,12 +18,21 @@ namespace jex::supply {
 
 namespace {
 
-QString tableOf(const QString &cds)
+// Asked for every field of a supply: the bindings are looked through once
+// per dataset name, the answers kept in known.
+QString tableOf(const QString &cds, QHash<QString, QString> &known)
 {
+    auto it = known.constFind(cds);
+    if (it != known.constEnd())
+        return *it;
+    QString table;
     for (const TableBinding &b : telematicTables())
-        if (cds.compare(QLatin1String(b.component), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(b.table);
-    return {};
+        if (cds.compare(QLatin1String(b.component), Qt::CaseInsensitive) == 0) {
+            table = QString::fromLatin1(b.table);
+            break;
+        }
+    known.insert(cds, table);
+    return table;
 }
 
 QVariant dateValue(const QString &t)
@@ -156,6 +165,9 @@ const QStringList &summarySections()
 
 SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &layouts)
 {
+    // The one row of a module of record J, apart from every section and row.
+    constexpr qint64 kRecordJRow = -1;
+    QHash<QString, QString> tables; // by dataset
     SupplyContent content;
     auto front = [&](QChar type, const QString &record, const char *cds, QVariantMap &out) {
         for (const PositionalField &f : layouts.record(type)->positional) {
@@ -181,8 +193,8 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
         }
         // One row per section and row number of the module, in the order met.
         QList<QPair<QString, QVariantMap>> rows; // table, values
-        QHash<QString, int> rowIndex;             // "section/row"
-        auto rowFor = [&](const QString &table, const QString &key) -> QVariantMap & {
+        QHash<qint64, int> rowIndex;              // section and row
+        auto rowFor = [&](const QString &table, qint64 key) -> QVariantMap & {
             auto it = rowIndex.constFind(key);
             if (it != rowIndex.constEnd())
                 return rows[*it].second;
@@ -192,7 +204,7 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
         };
         if (m.record == u'J') {
             // One SS row per module; its head names the agent.
-            QVariantMap &ss = rowFor(QStringLiteral("TPSS_PROSPETTOSS"), QStringLiteral("J"));
+            QVariantMap &ss = rowFor(QStringLiteral("TPSS_PROSPETTOSS"), kRecordJRow);
             for (const PositionalField &f : layout.positional)
                 if (f.campo.Cds().compare(QLatin1String("cdsPrSs"), Qt::CaseInsensitive) == 0 && !f.campo.Field().isEmpty())
                     ss.insert(f.campo.Field(), positionalValue(f.campo, m.head.mid(f.start - 1, f.width)));
@@ -205,11 +217,10 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
         }
         for (const auto &[code, text] : fields) {
             const KeyField &key = layout.codes.value(code);
-            const QString table = tableOf(key.cds);
+            const QString table = tableOf(key.cds, tables);
             if (table.isEmpty())
                 throw EQxError(QStringLiteral("Il campo %1 del record %2 non appartiene a nessun prospetto.").arg(code).arg(m.record));
-            const QString rowKey = m.record == u'J' ? QStringLiteral("J")
-                                                    : QString::number(key.section) + u'/' + QString::number(key.row);
+            const qint64 rowKey = m.record == u'J' ? kRecordJRow : qint64(key.section) << 32 | quint32(key.row);
             assignKeyValue(rowFor(table, rowKey), key, text);
         }
         for (const auto &[table, values] : rows)

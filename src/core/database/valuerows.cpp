@@ -1,0 +1,710 @@
+#include "database/valuerows.h"
+
+#include "base/errors.h"
+#include "database/sqlconnection.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <QtNumeric>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+namespace jex {
+namespace {
+
+const char kInsertSql[] = "INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+                          "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+const char kCopySql[] = "COPY tfis_datifiscali (icdsid, icrfid, iafiid, ifisrigo, sfisfieldname, "
+                        "sfisvalue, ifisvalue, ffisvalue, dfisvalue) FROM STDIN";
+
+// The driver's handle; its type is named as the driver's headers spell it
+// ("PGconn*" is registered as "pg_conn*", the struct behind the typedef).
+template <typename T>
+T handleOf(TQxSQLConnection &c, const char *typeName, const char *otherName)
+{
+    const QVariant h = c.db().driver() ? c.db().driver()->handle() : QVariant();
+    if (!h.isValid() || (qstrcmp(h.typeName(), typeName) != 0 && qstrcmp(h.typeName(), otherName) != 0))
+        throw EQxError(QStringLiteral("Database non connesso"));
+    T handle = *static_cast<const T *>(h.constData());
+    if (!handle)
+        throw EQxError(QStringLiteral("Database non connesso"));
+    return handle;
+}
+
+sqlite3 *sqliteOf(TQxSQLConnection &c) { return handleOf<sqlite3 *>(c, "sqlite3*", "sqlite3*"); }
+PGconn *pgOf(TQxSQLConnection &c) { return handleOf<PGconn *>(c, "PGconn*", "pg_conn*"); }
+
+// The failure of a statement on the handle, told as those of the Qt driver.
+EQxError sqliteFailure(TQxSQLConnection &c, sqlite3 *db, int code, const QString &sql)
+{
+    return c.failure(QSqlError(QStringLiteral("Unable to execute statement"), QString::fromUtf8(sqlite3_errmsg(db)),
+                               QSqlError::StatementError, QString::number(code)),
+                     sql);
+}
+
+EQxError pgFailure(TQxSQLConnection &c, PGconn *pg, const PGresult *r, const QString &sql)
+{
+    const char *state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const bool lost = PQstatus(pg) != CONNECTION_OK;
+    return c.failure(QSqlError(QStringLiteral("QPSQL: Unable to create query"), QString::fromUtf8(PQerrorMessage(pg)),
+                               lost ? QSqlError::ConnectionError : QSqlError::StatementError,
+                               QString::fromLatin1(state ? state : "")),
+                     sql);
+}
+
+// Results a statement of the Qt driver left unread; the driver itself drops
+// them before it sends the next statement.
+void dropPendingResults(PGconn *pg)
+{
+    while (PGresult *r = PQgetResult(pg))
+        PQclear(r);
+}
+
+// "yyyy-MM-dd", as both databases give a date back; invalid otherwise.
+QDate isoDate(const char *t, qsizetype n)
+{
+    if (!t || n != 10 || t[4] != '-' || t[7] != '-')
+        return {};
+    int part[3] = {0, 0, 0};
+    const int from[3] = {0, 5, 8}, width[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p)
+        for (int i = from[p]; i < from[p] + width[p]; ++i) {
+            if (t[i] < '0' || t[i] > '9')
+                return {};
+            part[p] = part[p] * 10 + (t[i] - '0');
+        }
+    return QDate(part[0], part[1], part[2]);
+}
+
+// A date as both drivers write it: yyyy-MM-dd.
+void appendDate(QByteArray &out, const QDate &d)
+{
+    if (d.year() >= 1 && d.year() <= 9999) {
+        char buf[16];
+        const int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year(), d.month(), d.day());
+        out.append(buf, n);
+    } else {
+        out.append(d.toString(Qt::ISODate).toLatin1());
+    }
+}
+
+void appendInteger(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr - buf);
+}
+
+// The shortest text that reads back as the same double, as Qt writes it.
+void appendDouble(QByteArray &out, double v)
+{
+    if (std::isnan(v)) {
+        out.append("NaN");
+        return;
+    }
+    if (std::isinf(v)) {
+        out.append(v < 0 ? "-Infinity" : "Infinity");
+        return;
+    }
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr - buf);
+}
+
+// A text field of COPY's text format.
+void appendCopyText(QByteArray &out, const QByteArray &utf8)
+{
+    for (const char ch : utf8) {
+        switch (ch) {
+        case '\\': out.append("\\\\"); break;
+        case '\t': out.append("\\t"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        default: out.append(ch);
+        }
+    }
+}
+
+// Rows per INSERT statement: each step of a statement has a cost of its own
+// (its start and end in the engine), paid once for a group of rows.
+constexpr int kSqliteGroup = 32;
+
+QByteArray sqliteInsertSql(int rows)
+{
+    QByteArray sql = kInsertSql;
+    for (int r = 1; r < rows; ++r)
+        sql += ",(?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    return sql;
+}
+
+void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
+                  const std::vector<ValueRow> &rows)
+{
+    sqlite3 *db = sqliteOf(c);
+    std::vector<QByteArray> utf8Names;
+    utf8Names.reserve(names.size());
+    for (const QString &n : names)
+        utf8Names.push_back(n.toUtf8());
+
+    struct Statement
+    {
+        sqlite3_stmt *st = nullptr;
+        ~Statement() { sqlite3_finalize(st); }
+    };
+    Statement group, single;
+    auto prepare = [&](Statement &s, int count) {
+        const QByteArray sql = sqliteInsertSql(count);
+        const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s.st, nullptr);
+        if (rc != SQLITE_OK)
+            throw sqliteFailure(c, db, rc, QString::fromLatin1(sql));
+    };
+    // The texts of a group stay alive until its step.
+    std::vector<QByteArray> texts(kSqliteGroup);
+    char dates[kSqliteGroup][16];
+    auto bind = [&](sqlite3_stmt *st, int k, const ValueRow &r) {
+        const int at = k * 9;
+        sqlite3_bind_int64(st, at + 1, cdsId);
+        sqlite3_bind_int64(st, at + 2, crfId);
+        if (r.afi != 0)
+            sqlite3_bind_int64(st, at + 3, r.afi);
+        else
+            sqlite3_bind_null(st, at + 3);
+        sqlite3_bind_int64(st, at + 4, r.rigo);
+        const QByteArray &name = utf8Names[size_t(r.name)];
+        sqlite3_bind_text(st, at + 5, name.constData(), int(name.size()), SQLITE_STATIC);
+        for (int col = 6; col <= 9; ++col)
+            sqlite3_bind_null(st, at + col);
+        switch (r.slot) {
+        case ValueRow::Text:
+            texts[size_t(k)] = r.text.toUtf8();
+            sqlite3_bind_text(st, at + 6, texts[size_t(k)].constData(), int(texts[size_t(k)].size()), SQLITE_STATIC);
+            break;
+        case ValueRow::Integer: sqlite3_bind_int64(st, at + 7, r.integer); break;
+        case ValueRow::Number: sqlite3_bind_double(st, at + 8, r.number); break;
+        case ValueRow::Date:
+            if (r.date.year() >= 1 && r.date.year() <= 9999) {
+                const int n = std::snprintf(dates[k], sizeof dates[k], "%04d-%02d-%02d", r.date.year(), r.date.month(),
+                                            r.date.day());
+                sqlite3_bind_text(st, at + 9, dates[k], n, SQLITE_STATIC);
+            } else {
+                texts[size_t(k)] = r.date.toString(Qt::ISODate).toUtf8();
+                sqlite3_bind_text(st, at + 9, texts[size_t(k)].constData(), int(texts[size_t(k)].size()), SQLITE_STATIC);
+            }
+            break;
+        }
+    };
+    auto step = [&](sqlite3_stmt *st) {
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE)
+            throw sqliteFailure(c, db, rc, QString::fromLatin1(kInsertSql));
+        sqlite3_reset(st);
+    };
+    size_t from = 0;
+    if (rows.size() >= size_t(kSqliteGroup)) {
+        prepare(group, kSqliteGroup);
+        for (; from + kSqliteGroup <= rows.size(); from += kSqliteGroup) {
+            for (int k = 0; k < kSqliteGroup; ++k)
+                bind(group.st, k, rows[from + size_t(k)]);
+            step(group.st);
+        }
+    }
+    if (from < rows.size()) {
+        prepare(single, 1);
+        for (; from < rows.size(); ++from) {
+            bind(single.st, 0, rows[from]);
+            step(single.st);
+        }
+    }
+}
+
+void copyPostgres(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
+                  const std::vector<ValueRow> &rows)
+{
+    PGconn *pg = pgOf(c);
+    const QString sql = QString::fromLatin1(kCopySql);
+    dropPendingResults(pg);
+    PGresult *start = PQexec(pg, kCopySql);
+    if (PQresultStatus(start) != PGRES_COPY_IN) {
+        const EQxError e = pgFailure(c, pg, start, sql);
+        PQclear(start);
+        dropPendingResults(pg);
+        throw e;
+    }
+    PQclear(start);
+
+    QList<QByteArray> escapedNames;
+    escapedNames.reserve(names.size());
+    for (const QString &n : names) {
+        QByteArray e;
+        appendCopyText(e, n.toUtf8());
+        escapedNames << e;
+    }
+    QByteArray head;
+    appendInteger(head, cdsId);
+    head.append('\t');
+    appendInteger(head, crfId);
+    head.append('\t');
+
+    constexpr qsizetype kChunk = 1 << 16;
+    QByteArray buf;
+    buf.reserve(kChunk + 4096);
+    bool sent = true;
+    for (const ValueRow &r : rows) {
+        buf.append(head);
+        if (r.afi != 0)
+            appendInteger(buf, r.afi);
+        else
+            buf.append("\\N");
+        buf.append('\t');
+        appendInteger(buf, r.rigo);
+        buf.append('\t');
+        buf.append(escapedNames.at(r.name));
+        buf.append(r.slot == ValueRow::Text ? "\t" : "\t\\N\t");
+        switch (r.slot) {
+        case ValueRow::Text:
+            appendCopyText(buf, r.text.toUtf8());
+            buf.append("\t\\N\t\\N\t\\N\n");
+            break;
+        case ValueRow::Integer:
+            appendInteger(buf, r.integer);
+            buf.append("\t\\N\t\\N\n");
+            break;
+        case ValueRow::Number:
+            buf.append("\\N\t");
+            appendDouble(buf, r.number);
+            buf.append("\t\\N\n");
+            break;
+        case ValueRow::Date:
+            buf.append("\\N\t\\N\t");
+            appendDate(buf, r.date);
+            buf.append('\n');
+            break;
+        }
+        if (buf.size() >= kChunk) {
+            sent = PQputCopyData(pg, buf.constData(), int(buf.size())) == 1;
+            buf.clear();
+            if (!sent)
+                break;
+        }
+    }
+    if (sent && !buf.isEmpty())
+        sent = PQputCopyData(pg, buf.constData(), int(buf.size())) == 1;
+    PQputCopyEnd(pg, sent ? nullptr : "interrotto");
+    // The server tells whether every row went in only now.
+    std::optional<EQxError> failed;
+    while (PGresult *r = PQgetResult(pg)) {
+        if (!failed && PQresultStatus(r) != PGRES_COMMAND_OK)
+            failed = pgFailure(c, pg, r, sql);
+        PQclear(r);
+    }
+    if (!failed && !sent)
+        failed = pgFailure(c, pg, nullptr, sql);
+    if (failed)
+        throw *failed;
+}
+
+void deleteSqlite(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                  const QString &scopeColumn, qint64 scope)
+{
+    sqlite3 *db = sqliteOf(c);
+    const bool scoped = !scopeColumn.isEmpty();
+    const QString head = QStringLiteral("DELETE FROM %1 WHERE ").arg(table)
+        + (scoped ? scopeColumn + QStringLiteral(" = ? AND ") : QString()) + keyColumn + QStringLiteral(" IN (?");
+    struct Statement
+    {
+        sqlite3_stmt *st = nullptr;
+        int keys = 0;
+        ~Statement() { sqlite3_finalize(st); }
+    };
+    Statement group, single;
+    auto run = [&](Statement &s, int count, qsizetype from) {
+        QString sql = head + QStringLiteral(", ?").repeated(count - 1) + u')';
+        if (!s.st) {
+            const QByteArray text = sql.toUtf8();
+            const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &s.st, nullptr);
+            if (rc != SQLITE_OK)
+                throw sqliteFailure(c, db, rc, sql);
+        }
+        int at = 1;
+        if (scoped)
+            sqlite3_bind_int64(s.st, at++, scope);
+        for (int k = 0; k < count; ++k)
+            sqlite3_bind_int64(s.st, at++, keys.at(from + k));
+        const int rc = sqlite3_step(s.st);
+        if (rc != SQLITE_DONE)
+            throw sqliteFailure(c, db, rc, sql);
+        sqlite3_reset(s.st);
+    };
+    qsizetype from = 0;
+    for (; from + kSqliteGroup <= keys.size(); from += kSqliteGroup)
+        run(group, kSqliteGroup, from);
+    for (; from < keys.size(); ++from)
+        run(single, 1, from);
+}
+
+// On a server every statement is a round trip: all the keys go in one, as an array.
+void deletePostgres(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                    const QString &scopeColumn, qint64 scope)
+{
+    PGconn *pg = pgOf(c);
+    const bool scoped = !scopeColumn.isEmpty();
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE ").arg(table)
+        + (scoped ? scopeColumn + QStringLiteral(" = $1 AND ") : QString()) + keyColumn
+        // A join with the keys: "= ANY" of a long array is tried element by
+        // element against every row.
+        + (scoped ? QStringLiteral(" IN (SELECT unnest($2::bigint[]))") : QStringLiteral(" IN (SELECT unnest($1::bigint[]))"));
+    QByteArray scopeText, array = "{";
+    appendInteger(scopeText, scope);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (i > 0)
+            array.append(',');
+        appendInteger(array, keys.at(i));
+    }
+    array.append('}');
+    const char *values[2] = {scopeText.constData(), array.constData()};
+    dropPendingResults(pg);
+    PGresult *r = PQexecParams(pg, sql.toUtf8().constData(), scoped ? 2 : 1, nullptr, scoped ? values : values + 1,
+                               nullptr, nullptr, 0);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+        const EQxError e = pgFailure(c, pg, r, sql);
+        PQclear(r);
+        throw e;
+    }
+    PQclear(r);
+}
+
+} // namespace
+
+void insertValueRows(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
+                     const std::vector<ValueRow> &rows)
+{
+    if (rows.empty())
+        return;
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite)
+        insertSqlite(c, cdsId, crfId, names, rows);
+    else
+        copyPostgres(c, cdsId, crfId, names, rows);
+}
+
+void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                     const QString &scopeColumn, qint64 scope)
+{
+    if (keys.isEmpty())
+        return;
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite)
+        deleteSqlite(c, table, keyColumn, keys, scopeColumn, scope);
+    else
+        deletePostgres(c, table, keyColumn, keys, scopeColumn, scope);
+}
+
+// ---------------------------------------------------------------- reading
+
+class BulkQuery::Backend
+{
+public:
+    virtual ~Backend() = default;
+    virtual bool next() = 0;
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual qint64 toLongLong(int column) const = 0;
+    virtual QString toString(int column) const = 0;
+    virtual QDate toDate(int column) const = 0;
+    virtual QVariant value(int column) const = 0;
+};
+
+namespace {
+
+class SqliteBackend final : public BulkQuery::Backend
+{
+public:
+    SqliteBackend(TQxSQLConnection &c, const QString &sql, const QVariantList &params)
+        : m_conn(c), m_db(sqliteOf(c)), m_sql(sql)
+    {
+        const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(QChar)), &m_st, nullptr);
+        if (rc != SQLITE_OK)
+            throw failure(rc);
+        for (int i = 0; i < params.size(); ++i) {
+            const QVariant &v = params.at(i);
+            const int at = i + 1;
+            if (!v.isValid() || v.isNull()) {
+                sqlite3_bind_null(m_st, at);
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::Bool:
+                sqlite3_bind_int64(m_st, at, v.toLongLong());
+                break;
+            case QMetaType::Double:
+                sqlite3_bind_double(m_st, at, v.toDouble());
+                break;
+            default: {
+                const QString s = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
+                sqlite3_bind_text16(m_st, at, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+            }
+            }
+        }
+    }
+    ~SqliteBackend() override { sqlite3_finalize(m_st); }
+
+    bool next() override
+    {
+        const int rc = sqlite3_step(m_st);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw failure(rc);
+    }
+    int columnCount() const override { return sqlite3_column_count(m_st); }
+    QString columnName(int column) const override { return QString::fromUtf8(sqlite3_column_name(m_st, column)); }
+    bool isNull(int column) const override { return sqlite3_column_type(m_st, column) == SQLITE_NULL; }
+    qint64 toLongLong(int column) const override { return sqlite3_column_int64(m_st, column); }
+    // The text as UTF-8, the database's own encoding: no conversion inside SQLite.
+    QString toString(int column) const override
+    {
+        const char *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
+        return t ? QString::fromUtf8(t, sqlite3_column_bytes(m_st, column)) : QString();
+    }
+    QDate toDate(int column) const override
+    {
+        if (sqlite3_column_type(m_st, column) != SQLITE_TEXT)
+            return {};
+        const char *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
+        return isoDate(t, sqlite3_column_bytes(m_st, column));
+    }
+    // The values of the Qt driver: by the storage class of the value.
+    QVariant value(int column) const override
+    {
+        switch (sqlite3_column_type(m_st, column)) {
+        case SQLITE_INTEGER: return qlonglong(sqlite3_column_int64(m_st, column));
+        case SQLITE_FLOAT: return sqlite3_column_double(m_st, column);
+        case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, column)),
+                              sqlite3_column_bytes(m_st, column));
+        default: return toString(column);
+        }
+    }
+
+private:
+    EQxError failure(int rc) const { return sqliteFailure(m_conn, m_db, rc, m_sql); }
+
+    TQxSQLConnection &m_conn;
+    sqlite3 *m_db;
+    sqlite3_stmt *m_st = nullptr;
+    QString m_sql;
+};
+
+// Type numbers of the PostgreSQL catalogue (pg_type) the value store uses.
+enum PgType : Oid { kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kDate = 1082,
+                    kNumeric = 1700 };
+
+class PostgresBackend final : public BulkQuery::Backend
+{
+public:
+    PostgresBackend(TQxSQLConnection &c, const QString &sql, const QVariantList &params)
+        : m_conn(c), m_pg(pgOf(c)), m_sql(sql)
+    {
+        // "?" becomes "$n": the statements given here hold no "?" of their own.
+        QString text;
+        int n = 0;
+        for (const QChar ch : sql) {
+            if (ch == u'?')
+                text += u'$' + QString::number(++n);
+            else
+                text += ch;
+        }
+        std::vector<QByteArray> values;
+        values.reserve(params.size());
+        std::vector<const char *> pointers;
+        for (const QVariant &v : params) {
+            if (!v.isValid() || v.isNull()) {
+                values.emplace_back();
+                pointers.push_back(nullptr);
+                continue;
+            }
+            QByteArray b;
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+                appendInteger(b, v.toLongLong());
+                break;
+            case QMetaType::Bool:
+                b = v.toBool() ? "true" : "false";
+                break;
+            case QMetaType::Double:
+                appendDouble(b, v.toDouble());
+                break;
+            case QMetaType::QDate:
+                appendDate(b, v.toDate());
+                break;
+            default:
+                b = v.toString().toUtf8();
+            }
+            values.push_back(b);
+            pointers.push_back(values.back().constData());
+        }
+        dropPendingResults(m_pg);
+        if (PQsendQueryParams(m_pg, text.toUtf8().constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+                              nullptr, 0) != 1)
+            throw pgFailure(m_conn, m_pg, nullptr, m_sql);
+        PQsetSingleRowMode(m_pg);
+        fetch();
+        if (m_status == PGRES_FATAL_ERROR || (m_status != PGRES_SINGLE_TUPLE && m_status != PGRES_TUPLES_OK))
+            throw failed();
+        m_first = true;
+    }
+    ~PostgresBackend() override
+    {
+        PQclear(m_result);
+        dropPendingResults(m_pg);
+    }
+
+    bool next() override
+    {
+        if (m_first) {
+            m_first = false;
+            return m_status == PGRES_SINGLE_TUPLE;
+        }
+        if (m_status != PGRES_SINGLE_TUPLE)
+            return false;
+        fetch();
+        if (m_status == PGRES_SINGLE_TUPLE)
+            return true;
+        if (m_status == PGRES_TUPLES_OK)
+            return false;
+        throw failed();
+    }
+    int columnCount() const override { return m_result ? PQnfields(m_result) : 0; }
+    QString columnName(int column) const override { return QString::fromUtf8(PQfname(m_result, column)); }
+    bool isNull(int column) const override { return PQgetisnull(m_result, 0, column); }
+    qint64 toLongLong(int column) const override
+    {
+        const char *v = PQgetvalue(m_result, 0, column);
+        qint64 out = 0;
+        std::from_chars(v, v + std::strlen(v), out);
+        return out;
+    }
+    QString toString(int column) const override
+    {
+        return QString::fromUtf8(PQgetvalue(m_result, 0, column), PQgetlength(m_result, 0, column));
+    }
+    QDate toDate(int column) const override
+    {
+        return isoDate(PQgetvalue(m_result, 0, column), PQgetlength(m_result, 0, column));
+    }
+    // The values of the Qt driver: by the column's type.
+    QVariant value(int column) const override
+    {
+        const Oid type = PQftype(m_result, column);
+        QMetaType meta;
+        switch (type) {
+        case kBool: meta = QMetaType::fromType<bool>(); break;
+        case kInt8: meta = QMetaType::fromType<qlonglong>(); break;
+        case kInt2:
+        case kInt4: meta = QMetaType::fromType<int>(); break;
+        case kFloat4:
+        case kFloat8:
+        case kNumeric: meta = QMetaType::fromType<double>(); break;
+        case kDate: meta = QMetaType::fromType<QDate>(); break;
+        default: meta = QMetaType::fromType<QString>(); break;
+        }
+        if (isNull(column))
+            return QVariant(meta);
+        const char *v = PQgetvalue(m_result, 0, column);
+        switch (type) {
+        case kBool: return v[0] == 't';
+        case kInt8: return qlonglong(toLongLong(column));
+        case kInt2:
+        case kInt4: return int(toLongLong(column));
+        case kFloat4:
+        case kFloat8:
+        case kNumeric: {
+            bool ok = false;
+            const double d = QByteArray::fromRawData(v, PQgetlength(m_result, 0, column)).toDouble(&ok);
+            if (ok)
+                return d;
+            if (qstricmp(v, "NaN") == 0)
+                return qQNaN();
+            if (qstricmp(v, "Infinity") == 0)
+                return qInf();
+            if (qstricmp(v, "-Infinity") == 0)
+                return -qInf();
+            return QVariant();
+        }
+        case kDate: return QDate::fromString(QString::fromLatin1(v), Qt::ISODate);
+        default: return toString(column);
+        }
+    }
+
+private:
+    void fetch()
+    {
+        PQclear(m_result);
+        m_result = PQgetResult(m_pg);
+        m_status = m_result ? PQresultStatus(m_result) : PGRES_FATAL_ERROR;
+    }
+    EQxError failed()
+    {
+        const EQxError e = pgFailure(m_conn, m_pg, m_result, m_sql);
+        PQclear(m_result);
+        m_result = nullptr;
+        dropPendingResults(m_pg);
+        return e;
+    }
+
+    TQxSQLConnection &m_conn;
+    PGconn *m_pg;
+    QString m_sql;
+    PGresult *m_result = nullptr;
+    ExecStatusType m_status = PGRES_EMPTY_QUERY;
+    bool m_first = false;
+};
+
+} // namespace
+
+BulkQuery::BulkQuery(TQxSQLConnection &c, const QString &sql, const QVariantList &params)
+{
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite)
+        m_backend = std::make_unique<SqliteBackend>(c, sql, params);
+    else
+        m_backend = std::make_unique<PostgresBackend>(c, sql, params);
+}
+
+BulkQuery::~BulkQuery() = default;
+
+bool BulkQuery::next() { return m_backend->next(); }
+
+int BulkQuery::indexOf(const QString &column) const
+{
+    for (int i = 0; i < m_backend->columnCount(); ++i)
+        if (m_backend->columnName(i).compare(column, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool BulkQuery::isNull(int column) const { return m_backend->isNull(column); }
+qint64 BulkQuery::toLongLong(int column) const { return m_backend->toLongLong(column); }
+QString BulkQuery::toString(int column) const { return m_backend->toString(column); }
+QDate BulkQuery::toDate(int column) const { return m_backend->toDate(column); }
+QVariant BulkQuery::value(int column) const { return m_backend->value(column); }
+
+} // namespace jex
