@@ -641,15 +641,18 @@ void ClientDataSet::setFieldValue(int index, const QVariant &storage)
     }
     if (m_readOnly)
         throw EQxError(QStringLiteral("Dataset in sola lettura"));
+    if (!f->onValidate) {
+        m_buffer[index] = storage;
+        notifyRecord(index);
+        return;
+    }
     QVariant old = m_buffer[index];
     m_buffer[index] = storage;
-    if (f->onValidate) {
-        try {
-            f->onValidate(*f);
-        } catch (...) {
-            m_buffer[index] = old;
-            throw;
-        }
+    try {
+        f->onValidate(*f);
+    } catch (...) {
+        m_buffer[index] = old;
+        throw;
     }
     notifyRecord(index);
 }
@@ -703,7 +706,7 @@ void ClientDataSet::post()
     fire(events.beforePost);
     if (m_state == DataSetState::Insert) {
         auto rec = std::make_unique<Record>();
-        rec->values = m_buffer;
+        rec->values = std::move(m_buffer);
         rec->status = m_logChanges ? UpdateStatus::Inserted : UpdateStatus::Unmodified;
         rec->id = m_nextId++;
         Record *r = rec.get();
