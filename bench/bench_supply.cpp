@@ -60,7 +60,6 @@ int main(int argc, char **argv)
     TdmJexFile dm;
     dm.store = &memory;
     dm.layoutDir = src + QStringLiteral("/data/USR/YR2024/Res/FileTel/");
-    dm.dataDir = tmp.filePath(QStringLiteral("dati"));
     dm.openTables();
     dm.runGeneration();
     dm.BuildFile();

@@ -46,7 +46,6 @@ int main(int argc, char **argv)
     TdmJexFile dm;
     dm.store = &store;
     dm.layoutDir = src + QStringLiteral("/data/USR/YR2024/Res/FileTel/");
-    dm.dataDir = tmp.filePath(QStringLiteral("dati"));
     dm.openTables();
 
     QElapsedTimer t;

@@ -30,7 +30,6 @@ struct TelFixture
     {
         dm.store = &store;
         dm.layoutDir = layoutsDir();
-        dm.dataDir = tmp.filePath(QStringLiteral("dati"));
         dm.addInfo = [this](const QString &l) { info.append(l); };
         row("TFOR_FORNITORE", {{"SFORCODFIS", "80012345676"}, {"STFOCODICE", "01"}});
         row("TSOS_DATOSOSTITUTO", {{"SSOSCODFIS", "80012345676"}, {"SSOSDENOM", "ISTITUTO COMPRENSIVO DI PROVA"}});
@@ -72,12 +71,9 @@ struct TelFixture
     struct Stored { QString code; int module; QString text; };
     QList<Stored> stored()
     {
-        ClientDataSet &ff = dm.cdsFieldFile();
-        if (!ff.isActive())
-            dm.loadWorkingTables();
         QList<Stored> out;
-        for (int r = 0; r < ff.recordCount(); ++r)
-            out.append({ff.valueAt(r, 0).toString(), ff.valueAt(r, 1).toString().toInt(), ff.valueAt(r, 2).toString()});
+        for (const FieldText &f : dm.fieldTexts())
+            out.append({f.code, f.module, f.text});
         return out;
     }
     QStringList codes(const QString &record, int module = 0)

@@ -9,11 +9,18 @@ QString PadL(const QString &text, int width, const QString &fill)
         return {};
     if (text.size() >= width)
         return text.right(width);
-    const QString f = fill.isEmpty() ? QStringLiteral(" ") : fill;
+    const qsizetype need = width - text.size();
+    if (fill.size() <= 1) {
+        QString out;
+        out.reserve(width);
+        out.fill(fill.isEmpty() ? QChar(u' ') : fill.front(), need);
+        out += text;
+        return out;
+    }
     QString pad;
-    while (pad.size() < width - text.size())
-        pad += f;
-    return pad.left(width - text.size()) + text;
+    while (pad.size() < need)
+        pad += fill;
+    return pad.left(need) + text;
 }
 
 QString PadR(const QString &text, int width, const QString &fill)
@@ -22,20 +29,28 @@ QString PadR(const QString &text, int width, const QString &fill)
         return {};
     if (text.size() >= width)
         return text.left(width);
-    const QString f = fill.isEmpty() ? QStringLiteral(" ") : fill;
+    const qsizetype need = width - text.size();
+    QString out;
+    out.reserve(width);
+    out += text;
+    if (fill.size() <= 1) {
+        out.resize(width, fill.isEmpty() ? QChar(u' ') : fill.front());
+        return out;
+    }
     QString pad;
-    while (pad.size() < width - text.size())
-        pad += f;
-    return text + pad.left(width - text.size());
+    while (pad.size() < need)
+        pad += fill;
+    return out + pad.left(need);
 }
 
 QString StrZero(qint64 number, int width)
 {
     const bool neg = number < 0;
-    QString digits = QString::number(neg ? -number : number);
+    const QString digits = QString::number(neg ? -number : number);
+    static const QString zero = QStringLiteral("0");
     if (neg)
-        return u'-' + PadL(digits, width - 1, QStringLiteral("0"));
-    return PadL(digits, width, QStringLiteral("0"));
+        return u'-' + PadL(digits, width - 1, zero);
+    return PadL(digits, width, zero);
 }
 
 QString Trim(const QString &text)

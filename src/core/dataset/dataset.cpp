@@ -641,15 +641,18 @@ void ClientDataSet::setFieldValue(int index, const QVariant &storage)
     }
     if (m_readOnly)
         throw EQxError(QStringLiteral("Dataset in sola lettura"));
+    if (!f->onValidate) {
+        m_buffer[index] = storage;
+        notifyRecord(index);
+        return;
+    }
     QVariant old = m_buffer[index];
     m_buffer[index] = storage;
-    if (f->onValidate) {
-        try {
-            f->onValidate(*f);
-        } catch (...) {
-            m_buffer[index] = old;
-            throw;
-        }
+    try {
+        f->onValidate(*f);
+    } catch (...) {
+        m_buffer[index] = old;
+        throw;
     }
     notifyRecord(index);
 }
@@ -703,7 +706,7 @@ void ClientDataSet::post()
     fire(events.beforePost);
     if (m_state == DataSetState::Insert) {
         auto rec = std::make_unique<Record>();
-        rec->values = m_buffer;
+        rec->values = std::move(m_buffer);
         rec->status = m_logChanges ? UpdateStatus::Inserted : UpdateStatus::Unmodified;
         rec->id = m_nextId++;
         Record *r = rec.get();
@@ -1092,7 +1095,18 @@ void ClientDataSet::setFiltered(bool filtered)
     if (isActive()) {
         checkBrowseMode();
         const Record *cur = currentRecord();
-        rebuildView();
+        if (filtered && m_view.size() == qsizetype(m_records.size())) {
+            // The view holds every record in index order: the filtered view
+            // is the part of it that passes, in the same order, with no sort.
+            QList<Record *> kept;
+            kept.reserve(m_view.size());
+            for (Record *r : std::as_const(m_view))
+                if (passesFilter(*r))
+                    kept.append(r);
+            m_view = std::move(kept);
+        } else {
+            rebuildView();
+        }
         int idx = viewIndexOf(cur);
         m_pos = -2;
         setPos(m_view.isEmpty() ? -1 : (idx < 0 ? 0 : idx));
@@ -1152,6 +1166,10 @@ static int compareStored(const QVariant &a, const QVariant &b, FieldType type)
         return a.isValid() ? 1 : (b.isValid() ? -1 : 0);
     switch (type) {
     case FieldType::String:
+        // Texts are stored as QString: compared in place, without copies.
+        if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString)
+            return QString::compare(*static_cast<const QString *>(a.constData()),
+                                    *static_cast<const QString *>(b.constData()));
         return QString::compare(a.toString(), b.toString());
     case FieldType::Integer: case FieldType::Currency: {
         const qint64 x = a.toLongLong(), y = b.toLongLong();

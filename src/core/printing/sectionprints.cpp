@@ -517,15 +517,19 @@ void TdmJexProspSTPDF::openPeople(bool autonomi)
     target.createDataSet();
     target.setLogChanges(false);
     const int n = source.fieldCount();
+    const Field *surname = source.fieldByName(group + QStringLiteral("COGNOME"));
+    const Field *name = source.fieldByName(group + QStringLiteral("NOME"));
+    Field *full = target.fieldByName(nameField);
+    // Nobody watches the copy while it is filled.
+    target.disableControls();
     for (source.first(); !source.eof(); source.next()) {
         target.append();
         for (int i = 0; i < n; ++i)
             target.field(i)->setValue(source.field(i)->value());
-        target.fieldByName(nameField)->setAsString(source.fieldByName(group + QStringLiteral("COGNOME"))->asString() +
-                                                   QLatin1Char(' ') +
-                                                   source.fieldByName(group + QStringLiteral("NOME"))->asString());
+        full->setAsString(surname->asString() + QLatin1Char(' ') + name->asString());
         target.post();
     }
+    target.enableControls();
     target.setIndexFieldNames(group + QStringLiteral("COGNOME;") + group + QStringLiteral("NOME"));
 }
 

@@ -271,9 +271,13 @@ QString fieldCode(const QString &number, int row)
     const QString n = AllTrim(number);
     if (n.size() != 8)
         return {};
-    if (row != 0)
-        return n.left(2) + StrZero(row, 3) + n.mid(5, 3);
-    return n;
+    if (row <= 0 || row > 999)
+        return row != 0 ? n.left(2) + StrZero(row, 3) + n.mid(5, 3) : n;
+    QString code = n;
+    code[2] = QChar(u'0' + row / 100);
+    code[3] = QChar(u'0' + row / 10 % 10);
+    code[4] = QChar(u'0' + row % 10);
+    return code;
 }
 
 } // namespace jex

@@ -45,6 +45,15 @@ QString checkedRecord(const QString &code, int number, const QString &record)
 
 QString upper(const QString &s) { return s.toUpper(); }
 
+// Whether a formatted text holds only blanks (and, when asked, placeholders).
+bool isBlankText(const QString &text, bool placeholders)
+{
+    for (const QChar c : text)
+        if (!c.isSpace() && !(placeholders && c == kBlankPlaceholder))
+            return false;
+    return true;
+}
+
 bool atEnd(const ClientDataSet &ds) { return !ds.isActive() || ds.eof(); }
 bool hasRows(const ClientDataSet &ds) { return ds.isActive() && ds.recordCount() > 0; }
 
@@ -128,11 +137,8 @@ TdmJexFile::TdmJexFile()
 {
     for (const TableBinding &b : telematicTables())
         m_components[QString::fromLatin1(b.component).toLower()] = std::make_unique<ClientDataSet>();
-    m_components[QStringLiteral("cdsfieldfile")] = std::make_unique<ClientDataSet>();
     m_components[QStringLiteral("cdsfiletel")] = std::make_unique<ClientDataSet>();
-    m_fieldFile = m_components[QStringLiteral("cdsfieldfile")].get();
     m_fileTel = m_components[QStringLiteral("cdsfiletel")].get();
-    defineFieldFileTable(*m_fieldFile);
     defineFileTelemTable(*m_fileTel);
 
     // The SS rows and the agent's row are saved as soon as they change.
@@ -149,8 +155,13 @@ TdmJexFile::~TdmJexFile() = default;
 
 ClientDataSet *TdmJexFile::component(const QString &name) const
 {
+    if (const auto known = m_bySpelling.constFind(name); known != m_bySpelling.constEnd())
+        return *known;
     auto it = m_components.find(name.toLower());
-    return it == m_components.end() ? nullptr : it->second.get();
+    ClientDataSet *ds = it == m_components.end() ? nullptr : it->second.get();
+    if (ds)
+        m_bySpelling.insert(name, ds);
+    return ds;
 }
 
 ClientDataSet &TdmJexFile::FindSectionDataSet(const QString &name) const
@@ -243,9 +254,9 @@ bool TdmJexFile::hasSyData() const
 QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, const QString &sectionCds,
                                FamilyState &st)
 {
-    const QString info = campo.Info();
-    const QString number = AllTrim(campo.Number());
-    QString dsName = upper(fam == FieldFamily::J && !sectionCds.isEmpty() ? sectionCds : campo.Cds());
+    const QString &info = campo.Info();
+    const QString &number = campo.Key();
+    const QString dsName = fam == FieldFamily::J && !sectionCds.isEmpty() ? upper(sectionCds) : campo.CdsKey();
     QVariant value;
 
     auto column = [](ClientDataSet &ds, const QString &f) -> QVariant {
@@ -275,7 +286,6 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
             auto period = [&] {
                 return number.contains(u"001") && AllTrim(campo.Description()) == u"Periodo di riferimento";
             };
-            const QString k = number.mid(3, 2);
             if (dsName == u"CDSPRSV" && number == u"SVXXX001")
                 return joined(ds, "SPSVMESE", "SPSVANNO");
             if (dsName == u"CDSPRST" && number == u"STXXX001")
@@ -283,9 +293,9 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
             if (dsName == u"CDSPRST2" && number == u"STXXX001")
                 return joined(ds, "SPST2MESE", "SPST2ANNO");
             if (dsName == u"CDSPRST3" && period())
-                return joined(ds, "SPST3MESE" + k, "SPST3ANNO" + k);
+                return joined(ds, "SPST3MESE" + number.mid(3, 2), "SPST3ANNO" + number.mid(3, 2));
             if (dsName == u"CDSPRST4" && period())
-                return joined(ds, "SPST2MESE" + k, "SPST2ANNO" + k);
+                return joined(ds, "SPST2MESE" + number.mid(3, 2), "SPST2ANNO" + number.mid(3, 2));
             return column(ds, campo.Field());
         }
         case FieldFamily::I: {
@@ -357,7 +367,7 @@ QString TdmJexFile::fieldText(FieldFamily fam, const TXMLCampoType &campo, const
                               FamilyState &st)
 {
     const QVariant v = readValue(fam, campo, sectionCds, st);
-    const QString info = campo.Info();
+    const QString &info = campo.Info();
     if (!infoListed(fam, info))
         return {};
     const QString text = convertByInfo(v, info, fam);
@@ -372,29 +382,21 @@ QString TdmJexFile::fieldText(FieldFamily fam, const TXMLCampoType &campo, const
 
 void TdmJexFile::appendField(const QString &code, int module, const QString &text)
 {
-    ClientDataSet &ff = *m_fieldFile;
-    ff.append();
-    ff.field(0)->setValue(code);
-    ff.field(1)->setValue(StrZero(module, 18));
-    ff.field(2)->setValue(text);
-    ff.post();
+    m_fieldTexts.push_back({code, module, text});
 }
 
 void TdmJexFile::writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo, const QString &sectionCds,
                                     int row, FamilyState &st)
 {
     const QVariant v = readValue(fam, campo, sectionCds, st);
-    const QString info = campo.Info();
+    const QString &info = campo.Info();
     const bool listed = infoListed(fam, info);
     const QString text = listed ? convertByInfo(v, info, fam) : QString();
     const int w = campo.Width();
-    const QString format = campo.Format();
-    // Only texts go on in continuation fields; an amount too wide is refused
-    // when it is formatted.
-    const QStringList pieces = text.size() <= w || format == u"VP" ? QStringList{text} : splitFieldValue(text, w);
-    const QString code = fieldCode(campo.Number(), row);
+    const QString &format = campo.Format();
+    const QString code = fieldCode(campo.Key(), row);
 
-    for (const QString &piece : pieces) {
+    auto write = [&](const QString &piece) {
         QString ft;
         if (listed && (infoAlwaysFormats(info) || !piece.isEmpty())) {
             try {
@@ -405,9 +407,9 @@ void TdmJexFile::writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo,
             }
         }
         bool store = true;
-        const bool blank = AllTrim(unplaceholder(ft)).isEmpty();
+        const bool blank = isBlankText(ft, true);
         if (fam == FieldFamily::J) {
-            store = !AllTrim(ft).isEmpty();
+            store = !isBlankText(ft, false);
         } else if (fam == FieldFamily::D) {
             if (format == u"N1" && AllTrim(ft) == u"0") {
                 store = false;
@@ -426,7 +428,15 @@ void TdmJexFile::writeRepeatedField(FieldFamily fam, const TXMLCampoType &campo,
             store = !(!code.isEmpty() && blank);
         }
         if (store)
-            appendField(st.recordCode, st.module ? *st.module : 0, code + ft);
+            appendField(st.recordCode, st.module ? *st.module : 0, code.isEmpty() ? ft : code + ft);
+    };
+    // Only texts go on in continuation fields; an amount too wide is refused
+    // when it is formatted.
+    if (text.size() <= w || format == u"VP") {
+        write(text);
+    } else {
+        for (const QString &piece : splitFieldValue(text, w))
+            write(piece);
     }
 }
 
@@ -580,7 +590,7 @@ void TdmJexFile::GenerateRecordD()
                    || !atEnd(di)) {
                 const QList<Cursor> before = cursors({&sv, &stI, &st2, &st3, &st4, &sx, &di});
                 for (int s = 0; s < root.Count(); ++s) {
-                    const TXMLSectionType section = root.Items(s);
+                    const TXMLSectionType &section = root.Items(s);
                     if (s >= 2 && section.Text().contains(u"SX") && atEnd(sx))
                         continue;
                     writeSectionD(section, st);
@@ -641,7 +651,7 @@ void TdmJexFile::GenerateRecordJ()
         ss.first();
         while (!ss.eof()) {
             for (int s = 0; s < root.Count(); ++s) {
-                const TXMLSectionType section = root.Items(s);
+                const TXMLSectionType &section = root.Items(s);
                 if (section.Repeat() == u"NO") {
                     writeSection(FieldFamily::J, section, 0, st);
                 } else if (section.Repeat() == u"YES") {
@@ -703,32 +713,10 @@ void TdmJexFile::checkExtinctAgents()
     }
 }
 
-void TdmJexFile::loadWorkingTables()
-{
-    const QString dir = dataDir.isEmpty() ? Paths::dataDir() : dataDir;
-    const QString a = QDir(dir).filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
-    const QString b = QDir(dir).filePath(QStringLiteral("TFILE_FILETELEM.CDS"));
-    if (!QFile::exists(a) || !QFile::exists(b))
-        writeEmptyWorkingTables(dir);
-    m_fieldFile->loadFromFile(a);
-    m_fileTel->loadFromFile(b);
-    m_fieldRecordIdx = -1;
-}
-
 void TdmJexFile::clearWorkingTables()
 {
-    m_fieldFile->emptyDataSet();
-    m_fileTel->emptyDataSet();
-}
-
-void TdmJexFile::saveWorkingTables()
-{
-    const QString dir = dataDir.isEmpty() ? Paths::dataDir() : dataDir;
-    QDir().mkpath(dir);
-    m_fieldFile->mergeChangeLog();
-    m_fileTel->mergeChangeLog();
-    m_fieldFile->saveToFile(QDir(dir).filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS")));
-    m_fileTel->saveToFile(QDir(dir).filePath(QStringLiteral("TFILE_FILETELEM.CDS")));
+    m_fieldTexts.clear();
+    defineFileTelemTable(*m_fileTel);
 }
 
 void TdmJexFile::rebuildSS()
@@ -806,12 +794,6 @@ void TdmJexFile::rebuildSS()
 void TdmJexFile::runGeneration()
 {
     checkExtinctAgents();
-    // The previous run's rows are emptied anyway: the working tables start
-    // empty instead of being read first (a large earlier run cost more to
-    // read than the new one to build).
-    defineFieldFileTable(*m_fieldFile);
-    defineFileTelemTable(*m_fileTel);
-    m_fieldRecordIdx = -1;
     if (store) {
         for (const char *n : {"cdsForn", "cdsSost"}) {
             ClientDataSet &ds = cds(n);
@@ -820,13 +802,14 @@ void TdmJexFile::runGeneration()
             ds.first();
         }
     }
+    // The field texts and records live in memory for one run: nothing of an
+    // earlier run is read back, however large it was.
     addLine(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
     clearWorkingTables();
     rebuildSS();
     GenerateRecordD();
     GenerateRecordI();
     GenerateRecordJ();
-    saveWorkingTables();
     // The caller says when the whole operation has succeeded: the file is
     // still to be built and written.
 }
@@ -839,7 +822,7 @@ QString TdmJexFile::buildPositional(FieldFamily fam, const TXMLRecordType &root)
     record.reserve(1900);
     FamilyState st;
     for (int s = 0; s < root.Count(); ++s) {
-        const TXMLSectionType section = root.Items(s);
+        const TXMLSectionType &section = root.Items(s);
         for (int i = 0; i < section.Count(); ++i) {
             const QString text = fieldText(fam, section.Items(i), QString(), st);
             if (record.size() > 1899) {
@@ -854,15 +837,14 @@ QString TdmJexFile::buildPositional(FieldFamily fam, const TXMLRecordType &root)
 
 void TdmJexFile::AssembleRecords(const QString &code, int h)
 {
-    ClientDataSet &ff = *m_fieldFile;
-    ClientDataSet &ft = *m_fileTel;
-    const int rows = ff.recordCount();
-    if (rows == 0)
+    const std::vector<FieldText> &rows = m_fieldTexts;
+    if (rows.empty())
         return;
+    ClientDataSet &ft = *m_fileTel;
     QString body, head;
     int i = 1;
     int records = 0;
-    QString m = ff.valueAt(0, 1).toString();
+    int m = rows.front().module;
     auto finish = [&]() {
         if (body.isEmpty())
             return;
@@ -870,42 +852,36 @@ void TdmJexFile::AssembleRecords(const QString &code, int h)
         const QString rec = checkedRecord(code, ++records, data.size() > kRecordData ? data + u'A' : PadR(data, kRecordData) + u'A');
         ft.append();
         ft.field(0)->setValue(code);
-        ft.field(1)->setValue(m);
+        ft.field(1)->setValue(StrZero(m, 18));
         ft.field(2)->setValue(rec);
         ft.post();
     };
     body.reserve(1900);
-    for (int r = 0; r < rows; ++r) {
-        if (ff.valueAt(r, 0).toString() != code)
+    for (const FieldText &row : rows) {
+        if (row.code != code)
             continue;
-        const QString prog = ff.valueAt(r, 1).toString();
-        const QString text = ff.valueAt(r, 2).toString();
-        if (prog != m) {
+        if (row.module != m) {
             finish();
             body.clear();
             head.clear();
             i = 1;
-            m = prog;
+            m = row.module;
         }
         if (i <= h) {
-            head += text;
+            head += row.text;
             ++i;
         }
         if (body.size() > kBodyLimit) {
             finish();
             body = head;
         }
-        body += text;
+        body += row.text;
     }
     finish();
 }
 
 void TdmJexFile::BuildFile()
 {
-    if (m_fieldFile->isEmpty() && !m_fieldFile->isActive())
-        loadWorkingTables();
-    if (!m_fieldFile->isActive())
-        loadWorkingTables();
     ClientDataSet &ft = *m_fileTel;
     if (!ft.isActive())
         defineFileTelemTable(ft);
@@ -932,7 +908,7 @@ void TdmJexFile::BuildFile()
             "dichiarazioneambedue assenti o presenti"));
     appendRecord(QStringLiteral("B"), buildPositional(FieldFamily::B, LoadRecordB(layoutFile(QStringLiteral("Record_B.xml")))));
 
-    if (!m_fieldFile->isEmpty()) {
+    if (!m_fieldTexts.empty()) {
         static const QList<QPair<const char *, int>> order = {{"D", 7}, {"E", 8}, {"F", 8}, {"G", 9},
                                                               {"H", 9}, {"I", 7}, {"J", 8}};
         for (const auto &[c, h] : order)
@@ -943,7 +919,7 @@ void TdmJexFile::BuildFile()
     const TXMLSectionZType zs = z.SectionZ();
     QString zrec;
     for (int i = 0; i < zs.Count(); ++i) {
-        const TXMLCampoType c = zs.Items(i);
+        const TXMLCampoType &c = zs.Items(i);
         if (c.Info() != u"OF" && c.Info() != u"O@")
             continue;
         if (zrec.size() > 1899) {
@@ -953,7 +929,6 @@ void TdmJexFile::BuildFile()
         zrec += FormatField(c.Fixed(), c.Width(), c.Format(), c.Info());
     }
     appendRecord(QStringLiteral("Z"), unplaceholder(zrec) + u'A');
-    m_fieldFile->close();
 }
 
 QStringList TdmJexFile::WriteTelematicFile(const QString &fileName)

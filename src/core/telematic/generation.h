@@ -1,8 +1,9 @@
 #pragma once
 
-// Data module of the telematic file: the return's tables, the two working
-// tables, the generation of the repeated records D, I and J, the assembly of
-// every record and the writing of the file.
+// Data module of the telematic file: the return's tables, the generation of
+// the field texts of the repeated records D, I and J, the assembly of every
+// record from them and the writing of the file. A run keeps its field texts
+// and records in memory; the working-table files are only created empty.
 
 #include "dataset/dataset.h"
 #include "telematic/fieldformat.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace jex {
 
@@ -33,6 +35,16 @@ void defineFileTelemTable(ClientDataSet &ds);   // TFILE_FILETELEM
 // Writes both working tables empty into a directory (installation and first use).
 void writeEmptyWorkingTables(const QString &dir);
 
+// A field text of records D, I and J as the generation writes it: the
+// record's code letter, its module and the text (with its field code for
+// key-value fields). The records are assembled from these rows in order.
+struct FieldText
+{
+    QString code;
+    int module = 0;
+    QString text;
+};
+
 class TdmJexFile
 {
 public:
@@ -43,13 +55,14 @@ public:
     ClientDataSet *component(const QString &name) const; // case-insensitive; nullptr if none
     ClientDataSet &FindSectionDataSet(const QString &name) const; // asserts
     ClientDataSet &cds(const char *name) const { return FindSectionDataSet(QString::fromLatin1(name)); }
-    ClientDataSet &cdsFieldFile() const { return *m_fieldFile; }
+    // The field texts of the last generation, kept in memory until the next.
+    std::vector<FieldText> &fieldTexts() { return m_fieldTexts; }
+    const std::vector<FieldText> &fieldTexts() const { return m_fieldTexts; }
     ClientDataSet &cdsFileTel() const { return *m_fileTel; }
 
     // --- configuration
     SectionStore *store = nullptr; // where the return's sections are read and saved (not owned)
     QString layoutDir;  // defaults to the installation's FileTel directory
-    QString dataDir;    // defaults to the installation's data directory
     std::function<void(const QString &)> addInfo; // progress and error lines
 
     // --- opening (the wizard's creation and showing)
@@ -68,13 +81,11 @@ public:
 
     // --- the generation steps, as the wizard runs them
     void checkExtinctAgents();
-    void loadWorkingTables();
     void clearWorkingTables();
     void rebuildSS();
     void GenerateRecordD();
     void GenerateRecordI();
     void GenerateRecordJ();
-    void saveWorkingTables();
     // Steps 1 to 9 in one call (no window).
     void runGeneration();
 
@@ -110,9 +121,11 @@ private:
     QString buildPositional(FieldFamily fam, const TXMLRecordType &root);
 
     std::map<QString, std::unique_ptr<ClientDataSet>> m_components; // lower-case name
-    ClientDataSet *m_fieldFile = nullptr;
+    // Components by the spelling they were asked for: the layouts name the
+    // same few over and over.
+    mutable QHash<QString, ClientDataSet *> m_bySpelling;
+    std::vector<FieldText> m_fieldTexts;
     ClientDataSet *m_fileTel = nullptr;
-    int m_fieldRecordIdx = -1;
 };
 
 } // namespace jex

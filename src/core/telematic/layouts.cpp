@@ -151,13 +151,24 @@ TXMLCampoType::TXMLCampoType(const QDomElement &e) : m_e(e), m_v(std::make_share
     m_v->fixed = e.attribute(QStringLiteral("Fixed"));
     m_v->cds = e.attribute(QStringLiteral("Cds"));
     m_v->field = e.attribute(QStringLiteral("Field"));
+    m_v->key = m_v->number.trimmed();
+    m_v->cdsKey = m_v->cds.toUpper();
+}
+
+const QString &TXMLCampoType::none()
+{
+    static const QString empty;
+    return empty;
 }
 
 void TXMLCampoType::set(const char *name, const QString &v, QString Values::*member)
 {
     m_e.setAttribute(QString::fromLatin1(name), v);
-    if (m_v)
+    if (m_v) {
         (*m_v).*member = v;
+        m_v->key = m_v->number.trimmed();
+        m_v->cdsKey = m_v->cds.toUpper();
+    }
 }
 
 void TXMLCampoType::setWidth(int v)

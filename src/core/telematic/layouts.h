@@ -21,14 +21,18 @@ class TXMLCampoType
 public:
     TXMLCampoType() = default;
     explicit TXMLCampoType(const QDomElement &e);
-    QString Number() const { return m_v ? m_v->number : QString(); }
-    QString Description() const { return m_v ? m_v->description : QString(); }
+    const QString &Number() const { return m_v ? m_v->number : none(); }
+    const QString &Description() const { return m_v ? m_v->description : none(); }
     int Width() const { return m_v ? m_v->width : 0; }
-    QString Format() const { return m_v ? m_v->format : QString(); }
-    QString Info() const { return m_v ? m_v->info : QString(); }
-    QString Fixed() const { return m_v ? m_v->fixed : QString(); }
-    QString Cds() const { return m_v ? m_v->cds : QString(); }
-    QString Field() const { return m_v ? m_v->field : QString(); }
+    const QString &Format() const { return m_v ? m_v->format : none(); }
+    const QString &Info() const { return m_v ? m_v->info : none(); }
+    const QString &Fixed() const { return m_v ? m_v->fixed : none(); }
+    const QString &Cds() const { return m_v ? m_v->cds : none(); }
+    const QString &Field() const { return m_v ? m_v->field : none(); }
+    // The number without surrounding blanks and the component in capitals,
+    // as the generation compares them for every value it writes.
+    const QString &Key() const { return m_v ? m_v->key : none(); }
+    const QString &CdsKey() const { return m_v ? m_v->cdsKey : none(); }
     void setNumber(const QString &v) { set("Number", v, &Values::number); }
     void setDescription(const QString &v) { set("Description", v, &Values::description); }
     void setWidth(int v);
@@ -43,8 +47,10 @@ private:
     struct Values
     {
         QString number, description, format, info, fixed, cds, field;
+        QString key, cdsKey;
         int width = 0;
     };
+    static const QString &none();
     void set(const char *name, const QString &v, QString Values::*member);
     QDomElement m_e;
     std::shared_ptr<Values> m_v;
@@ -60,7 +66,7 @@ public:
     QString Repeat() const { return m_repeat; }
     QString Cds() const { return m_cds; }
     int Count() const { return int(m_fields.size()); }
-    TXMLCampoType Items(int i) const { return m_fields.at(i); }
+    const TXMLCampoType &Items(int i) const { return m_fields.at(i); }
 
 private:
     QDomElement m_e;
@@ -75,7 +81,7 @@ public:
     TXMLRecordType(std::shared_ptr<QDomDocument> doc, const QString &rootTag,
                    const QString &sectionTag, const QString &fieldTag);
     int Count() const { return int(m_sections.size()); }
-    TXMLSectionType Items(int i) const { return m_sections.at(i); }
+    const TXMLSectionType &Items(int i) const { return m_sections.at(i); }
     QString rootTag() const { return m_rootTag; }
 
 private:

@@ -33,18 +33,11 @@ class TstAssembly : public QObject
 
     ScriptedMessageService msgs;
 
-    // Field working table with one module of code D: a head of seven fields
+    // Field texts of one module of code D: a head of seven fields
     // (89 characters) and n key-value fields.
     static void fillModule(TdmJexFile &dm, int n)
     {
-        ClientDataSet &ff = dm.cdsFieldFile();
-        auto add = [&](const QString &text) {
-            ff.append();
-            ff.field(0)->setValue("D");
-            ff.field(1)->setValue(StrZero(1, 18));
-            ff.field(2)->setValue(text);
-            ff.post();
-        };
+        auto add = [&](const QString &text) { dm.fieldTexts().push_back({QStringLiteral("D"), 1, text}); };
         for (int w : {1, 16, 8, 3, 25, 20, 16})
             add(QString(w, u'H'));
         for (int i = 0; i < n; ++i)
@@ -267,6 +260,40 @@ private Q_SLOTS:
         fx.generate();
         QVERIFY_THROWS_EXCEPTION(EQxError, fx.writeFile());
         QVERIFY(!QFile::exists(fx.tmp.filePath(QStringLiteral("77025"))));
+    }
+
+    // The same data module writes a large supply and then a small one: the
+    // small one holds nothing of the large one.
+    void smallRunAfterALargeOneWritesWhatAFreshRunWrites()
+    {
+        auto small = [](TelFixture &fx) {
+            fx.stRow(4, 410.5);
+            fx.svRow(2, 85.2);
+        };
+        TelFixture fresh;
+        small(fresh);
+        fresh.generate();
+        const QByteArray expected = [&] {
+            QFile f(fresh.writeFile().first());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+
+        TelFixture fx;
+        for (int i = 0; i < 40; ++i)
+            fx.stRow(i % 12 + 1, 1000.0 + i);
+        for (int m = 1; m <= 14; ++m)
+            fx.svRow(m % 12 + 1, 50.0 + m);
+        fx.generate();
+        QCOMPARE(fx.dm.moduleD, 5); // four modules
+        QVERIFY(TelFixture::lines(fx.writeFile().first()).size() > expected.count('\n'));
+        for (const char *table : {"TPST_PROSPETTOST", "TPSV_PROSPETTOSV"})
+            fx.store.table(QString::fromLatin1(table)).emptyDataSet();
+        small(fx);
+        fx.generate();
+        QFile got(fx.writeFile().first());
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), expected);
+        QCOMPARE(fx.dm.moduleD, 2);
     }
 
     void smallFileMatchesTheExpectedOne()

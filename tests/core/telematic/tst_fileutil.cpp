@@ -188,6 +188,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("code");
         QTest::newRow("row 12") << "SVXXX001" << 12 << "SV012001";
         QTest::newRow("row 2") << "SVXXX001" << 2 << "SV002001";
+        QTest::newRow("row 105") << "STXXX014" << 105 << "ST105014";
         QTest::newRow("no row") << "ST027001" << 0 << "ST027001";
         QTest::newRow("trimmed") << " DIXXX005 " << 20 << "DI020005";
         QTest::newRow("positional") << "7" << 3 << "";

@@ -163,7 +163,6 @@ private Q_SLOTS:
         TdmJexFile dm;
         dm.store = &store;
         dm.layoutDir = test::layoutsDir();
-        dm.dataDir = out.filePath(QStringLiteral("dati"));
         dm.openTables();
         dm.runGeneration();
         dm.BuildFile();
