@@ -828,6 +828,15 @@ void ClientDataSet::appendRecord(const QVariantList &values)
     post();
 }
 
+QVariantList ClientDataSet::recordValues() const
+{
+    QVariantList values;
+    values.reserve(fieldCount());
+    for (int i = 0; i < fieldCount(); ++i)
+        values << field(i)->value();
+    return values;
+}
+
 // ---------------------------------------------------------------- navigation
 
 void ClientDataSet::setPos(int pos)

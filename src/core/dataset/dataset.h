@@ -201,6 +201,8 @@ public:
 
     // Convenience for code that fills datasets: append, set, post.
     void appendRecord(const QVariantList &values);
+    // The current record's values in field order, as appendRecord takes them.
+    QVariantList recordValues() const;
 
     // --- navigation
     void first();

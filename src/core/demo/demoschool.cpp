@@ -478,9 +478,7 @@ public:
     // amounts, no adjustment, replaced by the comprehensive one on import.
     static void earlierCertification(ClientDataSet &cud)
     {
-        QVariantList values;
-        for (int i = 0; i < cud.fieldCount(); ++i)
-            values << cud.field(i)->value();
+        const QVariantList values = cud.recordValues();
         cud.append();
         for (int i = 0; i < cud.fieldCount(); ++i) {
             Field *f = cud.field(i);

@@ -30,14 +30,8 @@ void PersonTable::fill(ClientDataSet &all)
     const int key = all.fieldIndex(keyColumn);
     if (key < 0)
         throw EQxError(QStringLiteral("La tabella %1 non ha la colonna %2").arg(name, keyColumn));
-    const int n = all.fieldCount();
-    for (all.first(); !all.eof(); all.next()) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i)
-            values << all.field(i)->value();
-        rows[keyOf(all.field(key)->asString())].append(values);
-    }
+    for (all.first(); !all.eof(); all.next())
+        rows[keyOf(all.field(key)->asString())].append(all.recordValues());
 }
 
 void PersonTable::load(const QString &person, bool keep)
@@ -55,14 +49,8 @@ void PersonTable::load(const QString &person, bool keep)
 void PersonTable::keepWorkingRows(const QString &person)
 {
     QList<QVariantList> kept;
-    const int n = ds.fieldCount();
-    for (ds.first(); !ds.eof(); ds.next()) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i)
-            values << ds.field(i)->value();
-        kept.append(values);
-    }
+    for (ds.first(); !ds.eof(); ds.next())
+        kept.append(ds.recordValues());
     ds.first();
     if (kept.isEmpty())
         rows.remove(keyOf(person));
