@@ -55,6 +55,7 @@ ModalResult ScriptedMessageService::messageDlg(const QString &text, DlgType type
     ModalResult answer = m_script.isEmpty() ? m_default : m_script.takeFirst();
     answer = fitAnswer(answer, buttons);
     m_shown.append({type, text, caption, buttons, answer});
+    m_lastUncounted.clear(); // a phase announced after a dialog is a new one
     if (m_echo) {
         endOpenLine();
         QString line = dlgTypeName(type) + QStringLiteral(": ") + text;
@@ -80,15 +81,16 @@ void ScriptedMessageService::progress(const QString &line, int done, int total)
 {
     const bool counted = total > 0 && done >= 0;
     // Every phase is recorded once, not every step of it: a phase announced
-    // by its caption and then counted under the same caption is one phase.
-    const bool repeated = counted && done == 0 && m_lastUncounted == line;
+    // by its caption and then counted under the same caption, or announced
+    // again because it has nothing to count, is one phase.
+    const bool repeated = (!counted || done == 0) && m_lastUncounted == line;
     m_lastUncounted = counted ? QString() : line;
     if ((!counted || done == 0) && !repeated)
         m_progress.append(line);
     if (!m_echo)
         return;
     static const bool terminal = isatty(fileno(stderr));
-    if (repeated && !terminal)
+    if (repeated && (!terminal || !counted))
         return;
     if (counted && terminal) {
         // One line that is rewritten as the work goes on.

@@ -2,6 +2,7 @@
 // declares, so a mistyped option stops the command before it changes anything.
 
 #include "base/commands.h"
+#include "base/messages.h"
 
 #include "coretest.h"
 
@@ -89,6 +90,44 @@ private Q_SLOTS:
         QString error;
         QVERIFY(!parseCommandArgs(c, {QStringLiteral("sv")}, parsed, &error));
         QCOMPARE(error, QStringLiteral("Il comando import-f24 non vuole argomenti: sv"));
+    }
+
+    // A batch run records (and prints) each phase once: the caption that
+    // announces it, not the caption again when it is counted or when it has
+    // nothing to count.
+    void phasesOnce_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "caption" or "caption@done/total", "!" a dialog
+        QTest::addColumn<QStringList>("expected");
+        const QString a = QStringLiteral("Controllo delle detrazioni ...");
+        const QString b = QStringLiteral("Importazione da CU");
+        QTest::newRow("announced then counted") << QStringList{a, a + "@0/3", a + "@1/3", a + "@3/3"} << QStringList{a};
+        QTest::newRow("announced twice, nothing to count") << QStringList{a, a + "@0/0", a} << QStringList{a};
+        QTest::newRow("two phases") << QStringList{a, b, b + "@0/2"} << QStringList{a, b};
+        QTest::newRow("counted only") << QStringList{a + "@0/2", a + "@2/2"} << QStringList{a};
+        QTest::newRow("again after a dialog") << QStringList{a, QStringLiteral("!"), a} << QStringList{a, a};
+        QTest::newRow("again after its count") << QStringList{a, a + "@0/1", a + "@1/1", a} << QStringList{a, a};
+    }
+
+    void phasesOnce()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        ScriptedMessageService service;
+        for (const QString &step : std::as_const(steps)) {
+            if (step == u'!') {
+                service.information(QStringLiteral("Fine operazione"));
+                continue;
+            }
+            const qsizetype at = step.indexOf(u'@');
+            if (at < 0) {
+                service.progress(step);
+                continue;
+            }
+            const QStringList count = step.mid(at + 1).split(u'/');
+            service.progress(step.left(at), count[0].toInt(), count[1].toInt());
+        }
+        QCOMPARE(service.progressLines(), expected);
     }
 };
 

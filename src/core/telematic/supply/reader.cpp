@@ -18,6 +18,12 @@ namespace jex::supply {
 
 namespace {
 
+// "1 riga", "23 righe".
+QString rowCount(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 riga") : QStringLiteral("%1 righe").arg(n);
+}
+
 // Asked for every field of a supply: the bindings are looked through once
 // per dataset name, the answers kept in known.
 QString tableOf(const QString &cds, QHash<QString, QString> &known)
@@ -248,7 +254,7 @@ void storeSupply(SectionStore &store, const SupplyContent &content, bool replace
             auto ds = std::make_unique<ClientDataSet>();
             store.openCds(s, *ds);
             if (summarySections().contains(s) && ds->isActive() && !ds->isEmpty())
-                filled << QStringLiteral("%1 (%2 righe)").arg(s).arg(ds->recordCount());
+                filled << QStringLiteral("%1 (%2)").arg(s, rowCount(ds->recordCount()));
             open[s] = std::move(ds);
         }
         ClientDataSet &agent = *open[QStringLiteral("TSOS_DATOSOSTITUTO")];
@@ -340,10 +346,10 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
         const int n = int(content.rows.value(s).size());
         rows += n;
         if (n > 0)
-            result.rowsByTable << QStringLiteral("%1: %2 righe").arg(s).arg(n);
+            result.rowsByTable << QStringLiteral("%1: %2").arg(s, rowCount(n));
     }
-    result.message = QStringLiteral("Fornitura letta: frontespizio del sostituto %1 e %2 righe dei prospetti (%3).")
-                         .arg(content.agentCode()).arg(rows).arg(result.check.summary());
+    result.message = QStringLiteral("Fornitura letta: frontespizio del sostituto %1 e %2 dei prospetti (%3).")
+                         .arg(content.agentCode(), rowCount(rows), result.check.summary());
     if (result.check.errors > 0)
         result.message += QStringLiteral(" I valori segnalati come errori sono stati letti come sono: correggerli "
                                          "nella dichiarazione prima di generare il file.");
