@@ -63,6 +63,29 @@ private Q_SLOTS:
         QCOMPARE(fileContents(again), fileContents(first));
     }
 
+    // Before the payments are imported the demo school's file holds the
+    // modules of its extinct agent: they come back to that agent.
+    void extinctAgentRoundTrip_data() { TestDatabase::addDatabaseRows(); }
+    void extinctAgentRoundTrip()
+    {
+        JEX_TEST_DATABASE(source);
+        TestDatabase target(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(target.available());
+        const QString first = m_tmp.filePath(QStringLiteral("%1_estinto").arg(QTest::currentDataTag()));
+        const QString again = first + QStringLiteral("_di_nuovo");
+
+        QCOMPARE(run(source.url(), {"init", "--demo"}).rc, 0);
+        QCOMPARE(run(source.url(), {"telematic", "--out", first}).rc, 0);
+        QCOMPARE(run(target.url(), {"init"}).rc, 0);
+        const ProgramRun read = run(target.url(), {"read-file", first});
+        QCOMPARE(read.rc, 0);
+        QVERIFY2(read.out.contains(QStringLiteral("Tabelle->Sostituto estinto: 80011223344")), qPrintable(read.out));
+        const ProgramRun agents = run(target.url(), {"show", "TSOE7_SOSESTINTO", "--format", "csv"});
+        QVERIFY2(agents.out.contains(QStringLiteral("80011223344")), qPrintable(agents.out));
+        QCOMPARE(run(target.url(), {"telematic", "--out", again}).rc, 0);
+        QCOMPARE(fileContents(again), fileContents(first));
+    }
+
     void exitCodes_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -19,6 +19,23 @@ inline QString sourceDir() { return qEnvironmentVariable("JEX770_SOURCE_DIR"); }
 inline QString layoutsDir() { return sourceDir() + QStringLiteral("/data/USR/YR2024/Res/FileTel/"); }
 inline QString catalogueFile() { return sourceDir() + QStringLiteral("/data/USR/YR2024/Res/Catalogo/jex.xml"); }
 
+// Copies the delivered layouts into a folder with the module heads of
+// records D and I no longer naming the module's extinct agent.
+inline bool copyLayoutsWithoutModuleAgent(const QString &dir)
+{
+    const QDir from(layoutsDir());
+    for (const QString &name : from.entryList(QDir::Files)) {
+        QFile in(from.filePath(name));
+        QFile out(QDir(dir).filePath(name));
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray text = in.readAll();
+        text.replace(R"(Info="O@" Fixed="" Cds="cdsSostModulo" Field="SSOE7CODICE")", R"(Info="OF" Fixed="" Cds="" Field="")");
+        out.write(text);
+    }
+    return true;
+}
+
 struct TelFixture
 {
     QTemporaryDir tmp;

@@ -141,6 +141,15 @@ TdmJexFile::TdmJexFile()
     m_fileTel = m_components[QStringLiteral("cdsfiletel")].get();
     defineFileTelemTable(*m_fileTel);
 
+    // One row naming the agent whose modules are being written: empty for
+    // the declaring agent, the code of an extinct agent otherwise.
+    auto agent = std::make_unique<ClientDataSet>();
+    agent->addField(QStringLiteral("SSOE7CODICE"), FieldType::String, 16);
+    agent->createDataSet();
+    agent->append();
+    agent->post();
+    m_components[QString::fromLatin1(kModuleAgent).toLower()] = std::move(agent);
+
     // The SS rows and the agent's row are saved as soon as they change.
     auto saveSs = [this](ClientDataSet &ds) { if (store) store->saveCds(QStringLiteral("TPSS_PROSPETTOSS"), ds); };
     cds("cdsPrSs").events.afterPost = saveSs;
@@ -279,7 +288,7 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
             return column(cds("cdsSost"), campo.Field());
         case FieldFamily::D: {
             static const QSet<QString> allowed = {"CDSSOST", "CDSPRSV", "CDSPRSX", "CDSPRDI", "CDSPRST",
-                                                  "CDSPRST2", "CDSPRST3", "CDSPRST4"};
+                                                  "CDSPRST2", "CDSPRST3", "CDSPRST4", "CDSSOSTMODULO"};
             if (!allowed.contains(dsName))
                 return {};
             ClientDataSet &ds = FindSectionDataSet(dsName);
@@ -299,7 +308,8 @@ QVariant TdmJexFile::readValue(FieldFamily fam, const TXMLCampoType &campo, cons
             return column(ds, campo.Field());
         }
         case FieldFamily::I: {
-            static const QSet<QString> allowed = {"CDSSOST", "CDSPRSY", "CDSPRSY2", "CDSPRSY3", "CDSPRSY4"};
+            static const QSet<QString> allowed = {"CDSSOST", "CDSPRSY", "CDSPRSY2", "CDSPRSY3", "CDSPRSY4",
+                                                  "CDSSOSTMODULO"};
             if (!allowed.contains(dsName))
                 return {};
             return column(FindSectionDataSet(dsName), campo.Field());
@@ -542,6 +552,51 @@ bool moved(const QList<Cursor> &before)
 }
 } // namespace
 
+void TdmJexFile::forEachAgent(const QList<ClientDataSet *> &tables, const std::function<void()> &modules)
+{
+    ClientDataSet &est = cds("cdsSostEst");
+    ClientDataSet &moduleAgent = cds(kModuleAgent);
+    auto setModuleAgent = [&](const QVariant &agent) {
+        moduleAgent.first();
+        moduleAgent.edit();
+        moduleAgent.field(0)->setValue(agent);
+        moduleAgent.post();
+    };
+    const int agents = (est.isActive() ? est.recordCount() : 0) + 1;
+    if (est.isActive())
+        est.first();
+    for (int g = 1; g <= agents; ++g) {
+        QString filter = kDeclaringFilter;
+        QVariant agent;
+        if (g >= 2) {
+            agent = est.fieldByName(QStringLiteral("CODICE"))->asString();
+            filter = QStringLiteral("SSOE7CODICE=") + ClientDataSet::quoted(agent.toString());
+            est.next();
+        }
+        setModuleAgent(agent);
+        for (ClientDataSet *ds : tables) {
+            if (!ds->isActive())
+                continue;
+            ds->setFilter(filter);
+            ds->setFiltered(true);
+            ds->first();
+        }
+        modules();
+    }
+    setModuleAgent(QVariant());
+}
+
+bool TdmJexFile::namesModuleAgent(const TXMLRecordEType &root)
+{
+    for (int s = 0; s < root.Count(); ++s) {
+        const TXMLSectionType &section = root.Items(s);
+        for (int i = 0; i < section.Count(); ++i)
+            if (section.Items(i).Cds().compare(QLatin1String(kModuleAgent), Qt::CaseInsensitive) == 0)
+                return true;
+    }
+    return false;
+}
+
 void TdmJexFile::GenerateRecordD()
 {
     moduleD = 1;
@@ -554,7 +609,7 @@ void TdmJexFile::GenerateRecordD()
 
     ClientDataSet &sv = cds("cdsPrSv"), &stI = cds("cdsPrSt"), &st2 = cds("cdsPrSt2"),
                   &st3 = cds("cdsPrSt3"), &st4 = cds("cdsPrSt4"), &sx = cds("cdsPrSx"),
-                  &di = cds("cdsPrDi"), &est = cds("cdsSostEst");
+                  &di = cds("cdsPrDi");
     const QList<ClientDataSet *> filtered = {&sv, &stI, &st2, &st3, &st4, &sx, &di};
 
     if (includeD) {
@@ -566,26 +621,10 @@ void TdmJexFile::GenerateRecordD()
         flagST = (hasRows(stI) || hasRows(st2) || hasRows(st3) || hasRows(st4)) ? 1 : 0;
         flagSX = hasRows(sx) ? 1 : 0;
 
-        const int agents = (est.isActive() ? est.recordCount() : 0) + 1;
-        if (est.isActive())
-            est.first();
-        for (int g = 1; g <= agents; ++g) {
-            QString filter = kDeclaringFilter;
-            if (g >= 2) {
-                filter = QStringLiteral("SSOE7CODICE=")
-                         + ClientDataSet::quoted(est.fieldByName(QStringLiteral("CODICE"))->asString());
-                est.next();
-            }
-            for (ClientDataSet *ds : filtered) {
-                if (!ds->isActive())
-                    continue;
-                ds->setFilter(filter);
-                ds->setFiltered(true);
-                ds->first();
-            }
-            // Every summary table keeps modules coming until its rows are
-            // written: sections II, III and IV too, or their rows beyond the
-            // modules the other tables need would be lost.
+        // Every summary table keeps modules coming until its rows are
+        // written: sections II, III and IV too, or their rows beyond the
+        // modules the other tables need would be lost.
+        forEachAgent(filtered, [&] {
             while (!atEnd(sv) || !atEnd(stI) || !atEnd(st2) || !atEnd(st3) || !atEnd(st4) || !atEnd(sx)
                    || !atEnd(di)) {
                 const QList<Cursor> before = cursors({&sv, &stI, &st2, &st3, &st4, &sx, &di});
@@ -603,7 +642,7 @@ void TdmJexFile::GenerateRecordD()
                                                   "manca una sezione ripetuta")
                                        .arg(QFileInfo(file).fileName()));
             }
-        }
+        });
     }
     for (ClientDataSet *ds : {&di, &stI, &sv, &sx, &st2, &st3, &st4})
         ds->close();
@@ -623,17 +662,25 @@ void TdmJexFile::GenerateRecordI()
         for (ClientDataSet *ds : {&sy, &sy2, &sy3, &sy4})
             if (ds->isActive())
                 ds->first();
-        while (!atEnd(sy) || !atEnd(sy2) || !atEnd(sy3) || !atEnd(sy4)) {
-            const QList<Cursor> before = cursors({&sy, &sy2, &sy3, &sy4});
-            for (int s = 0; s < root.Count(); ++s)
-                writeSectionI(root.Items(s), st);
-            ++moduleI;
-            ++modulesI;
-            if (!moved(before))
-                throw EQxError(QStringLiteral("Il tracciato %1 non consuma le righe dei prospetti: "
-                                              "manca una sezione ripetuta")
-                                   .arg(QFileInfo(file).fileName()));
-        }
+        auto modules = [&] {
+            while (!atEnd(sy) || !atEnd(sy2) || !atEnd(sy3) || !atEnd(sy4)) {
+                const QList<Cursor> before = cursors({&sy, &sy2, &sy3, &sy4});
+                for (int s = 0; s < root.Count(); ++s)
+                    writeSectionI(root.Items(s), st);
+                ++moduleI;
+                ++modulesI;
+                if (!moved(before))
+                    throw EQxError(QStringLiteral("Il tracciato %1 non consuma le righe dei prospetti: "
+                                                  "manca una sezione ripetuta")
+                                       .arg(QFileInfo(file).fileName()));
+            }
+        };
+        // A layout whose module head names the agent gets one agent's rows
+        // per module, as record D; otherwise the rows run on in their order.
+        if (namesModuleAgent(root))
+            forEachAgent({&sy, &sy2, &sy3, &sy4}, modules);
+        else
+            modules();
     }
     for (ClientDataSet *ds : {&sy, &sy2, &sy3, &sy4})
         ds->close();

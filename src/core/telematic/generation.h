@@ -29,6 +29,11 @@ struct TableBinding
 };
 const QList<TableBinding> &telematicTables();
 
+// The component of one row whose SSOE7CODICE names the agent of the module
+// being written (empty for the declaring agent). A layout that places it in
+// the head of records D and I lets a supply be read back agent by agent.
+inline constexpr char kModuleAgent[] = "cdsSostModulo";
+
 // Column definitions of the two working tables.
 void defineFieldFileTable(ClientDataSet &ds);   // TFIFI_FIELDSFILE
 void defineFileTelemTable(ClientDataSet &ds);   // TFILE_FILETELEM
@@ -119,6 +124,11 @@ private:
     void writeSectionD(const TXMLSectionType &section, FamilyState &st);
     void writeSectionI(const TXMLSectionType &section, FamilyState &st);
     QString buildPositional(FieldFamily fam, const TXMLRecordType &root);
+    // Runs the module loop once per agent: the declaring agent first, then
+    // every extinct agent in the stored order of its table, with the tables
+    // filtered to that agent's rows.
+    void forEachAgent(const QList<ClientDataSet *> &tables, const std::function<void()> &modules);
+    static bool namesModuleAgent(const TXMLRecordEType &root);
 
     std::map<QString, std::unique_ptr<ClientDataSet>> m_components; // lower-case name
     // Components by the spelling they were asked for: the layouts name the

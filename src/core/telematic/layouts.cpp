@@ -62,7 +62,7 @@ bool knownInfo(const QString &info)
 
 bool knownDataset(const QString &name)
 {
-    if (name.isEmpty())
+    if (name.isEmpty() || name.compare(QLatin1String(kModuleAgent), Qt::CaseInsensitive) == 0)
         return true;
     for (const TableBinding &t : telematicTables())
         if (name.compare(QLatin1String(t.component), Qt::CaseInsensitive) == 0)

@@ -149,19 +149,42 @@ private Q_SLOTS:
         }
     }
 
-    void syConsistencyError()
+    // Two agents' SY rows: with the module's agent in the head of record I
+    // each agent gets its own module; without it they would share one,
+    // which the rows of section II may not.
+    void syRowsOfTwoAgents_data()
     {
+        QTest::addColumn<bool>("agentInHead");
+        QTest::newRow("agent in the head") << true;
+        QTest::newRow("no agent in the head") << false;
+    }
+    void syRowsOfTwoAgents()
+    {
+        QFETCH(bool, agentInHead);
         TelFixture fx;
+        QTemporaryDir layouts;
+        if (!agentInHead) {
+            QVERIFY(copyLayoutsWithoutModuleAgent(layouts.path()));
+            fx.dm.layoutDir = layouts.path();
+        }
         fx.row("TSOE7_SOSESTINTO", {{"CODICE", "AB1"}});
         fx.row("TPSY_PROSPETTOSY", {{"SPSYDEBPRICODF", "A"}, {"FPSYSOMERO", 10.0}});
         fx.row("TPSY_PROSPETTOSY", {{"SSOE7CODICE", "AB1"}, {"SPSYDEBPRICODF", "B"}, {"FPSYSOMERO", 10.0}});
         fx.dm.openTables();
         try {
             fx.dm.runGeneration();
-            QFAIL("no error");
+            QVERIFY2(agentInHead, "no error");
         } catch (const EQxError &e) {
+            QVERIFY2(!agentInHead, qPrintable(e.message()));
             QCOMPARE(e.message(), QStringLiteral("Prospetti SY: \"Operazioni straordinarie e successioni\" non congruenti"));
+            return;
         }
+        // Module number and the agent in the user's identification space.
+        QStringList heads;
+        for (const QString &line : TelFixture::lines(fx.writeFile().value(0)))
+            if (line.startsWith(u'I'))
+                heads << line.mid(17, 8) + u':' + line.mid(53, 20).trimmed();
+        QCOMPARE(heads, (QStringList{QStringLiteral("00000001:"), QStringLiteral("00000002:AB1")}));
     }
 
     void syFourFillsAtMostFiveRows()

@@ -172,11 +172,66 @@ private Q_SLOTS:
             QVERIFY2(bytes(again[i]) == bytes(files[i]), qPrintable(files[i]));
     }
 
-    // The D and I records carry no code of an extinct agent: such a supply
-    // is refused rather than given all to the declaring agent.
-    void extinctAgentRefused()
+    // The modules of an extinct agent name it in their head, so its rows go
+    // back to it. The first extinct agent has only SY rows and the second
+    // comes first in record D: the agents' table must still come back in
+    // its order, or the regenerated modules would change places.
+    void extinctAgents()
     {
         Return r;
+        const QString first = organisation(91), second = organisation(92);
+        r.row("TSOE7_SOSESTINTO", {{"CODICE", first}, {"DENOMINAZI0NE", "SCUOLA ACCORPATA"}});
+        r.row("TSOE7_SOSESTINTO", {{"CODICE", second}, {"DENOMINAZI0NE", "DIREZIONE DIDATTICA SOPPRESSA"}});
+        for (int m = 1; m <= 3; ++m)
+            r.stRow(m, 1000.0 + m);
+        r.stRow(1, 310.0, second);
+        r.stRow(2, 320.0, second);
+        r.svRow(1, 85.2, second);
+        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", first}, {"SPSY3CFBEN", person("VRDGPP80C03L219")},
+                                     {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
+        r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", second}, {"SPSY3CFBEN", person("BNCLGU65B12F205")},
+                                     {"FPSY3AMMBON", 2000.0}, {"FPSY3RITEFF", 220.0}});
+        r.row("TPSY3_PROSPETTOSY3", {{"SPSY3CFBEN", person("RSSMRA70A01H501")}, {"FPSY3AMMBON", 900.0},
+                                     {"FPSY3RITEFF", 99.0}});
+        roundTrip(r, 1);
+    }
+
+    void extinctAgentsStored()
+    {
+        Return r;
+        const QString agent = organisation(93);
+        r.row("TSOE7_SOSESTINTO", {{"CODICE", agent}, {"DENOMINAZI0NE", "ISTITUTO SOPPRESSO"}});
+        r.stRow(1, 1000.0);
+        r.stRow(1, 310.0, agent);
+        r.generate();
+        const QStringList files = r.writeFile();
+
+        Return target;
+        const ReadResult read = readSupplyInto(target.store, files, false, test::layoutsDir());
+        QVERIFY2(read.written, qPrintable(read.message));
+        QVERIFY2(read.message.contains(agent), qPrintable(read.message));
+        ClientDataSet &st = target.store.table(QStringLiteral("TPST_PROSPETTOST"));
+        QCOMPARE(st.recordCount(), 2);
+        QStringList owners;
+        for (st.first(); !st.eof(); st.next())
+            owners << st.fieldByName(QStringLiteral("SSOE7CODICE"))->asString();
+        owners.sort();
+        QCOMPARE(owners, (QStringList{QString(), agent}));
+        ClientDataSet &est = target.store.table(QStringLiteral("TSOE7_SOSESTINTO"));
+        QCOMPARE(est.recordCount(), 1);
+        est.first();
+        QCOMPARE(est.fieldByName(QStringLiteral("CODICE"))->asString(), agent);
+    }
+
+    // Layouts whose module heads do not name the agent cannot give an
+    // extinct agent's rows back: the supply is refused, not given all to the
+    // declaring agent.
+    void extinctAgentRefusedWithoutAgentInHead()
+    {
+        QTemporaryDir layouts;
+        QVERIFY(test::copyLayoutsWithoutModuleAgent(layouts.path()));
+        Return r;
+        r.dm.layoutDir = layouts.path();
         r.row("TSOE7_SOSESTINTO", {{"CODICE", organisation(99)}});
         r.row("TPSY3_PROSPETTOSY3", {{"SSOE7CODICE", organisation(99)}, {"SPSY3CFBEN", person("VRDGPP80C03L219")},
                                      {"FPSY3AMMBON", 5000.0}, {"FPSY3RITEFF", 550.0}});
@@ -184,12 +239,13 @@ private Q_SLOTS:
         const QStringList files = r.writeFile();
         Return target;
         try {
-            readSupplyInto(target.store, files, false, test::layoutsDir());
+            readSupplyInto(target.store, files, false, layouts.path());
             QFAIL("read");
         } catch (const EQxError &e) {
             QVERIFY2(e.message().contains(QStringLiteral("sostituto estinto")), qPrintable(e.message()));
         }
         QVERIFY(target.store.table(QStringLiteral("TPSY3_PROSPETTOSY3")).isEmpty());
+        QVERIFY(target.store.table(QStringLiteral("TSOE7_SOSESTINTO")).isEmpty());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "codelists/codelists.h"
 #include "demo/codicefiscale.h"
 #include "telematic/fieldformat.h"
+#include "telematic/generation.h"
 #include "telematic/supply/supplylayout.h"
 
 #include <QDate>
@@ -574,6 +575,12 @@ void Checker::checkPositionalValue(const PositionalField &f, const QString &valu
     }
     const QString t = AllTrim(value);
     const int before = m_report.errors;
+    if (c.Cds().compare(QLatin1String(kModuleAgent), Qt::CaseInsensitive) == 0) {
+        // The extinct agent of the module, in a text field of the head.
+        if (!t.isEmpty() && !validFiscalCode(t))
+            invalid(line, type, module, number, f.start, fiscalCodeText(t));
+        return;
+    }
     if (format == u"CF") {
         if (!t.isEmpty() && value.startsWith(u' '))
             fault(QStringLiteral("Codice fiscale \"%1\" non allineato a sinistra.").arg(t));

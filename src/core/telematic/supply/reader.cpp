@@ -157,7 +157,23 @@ void setColumns(ClientDataSet &ds, const QString &table, const QVariantMap &valu
     }
 }
 
+// The head field of records D and I that names the module's extinct agent,
+// when the layout has one.
+const PositionalField *moduleAgentField(const RecordLayout &layout)
+{
+    for (const PositionalField &f : layout.positional)
+        if (f.campo.Cds().compare(QLatin1String(kModuleAgent), Qt::CaseInsensitive) == 0
+            && f.campo.Field().compare(QLatin1String("SSOE7CODICE"), Qt::CaseInsensitive) == 0)
+            return &f;
+    return nullptr;
+}
+
 } // namespace
+
+bool namesModuleAgent(const RecordLayout &layout)
+{
+    return moduleAgentField(layout) != nullptr;
+}
 
 const QStringList &summarySections()
 {
@@ -175,6 +191,7 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
     constexpr qint64 kRecordJRow = -1;
     QHash<QString, QString> tables; // by dataset
     SupplyContent content;
+    QHash<QChar, QStringList> agentsByRecord; // extinct agents in the order of their modules
     auto front = [&](QChar type, const QString &record, const char *cds, QVariantMap &out) {
         for (const PositionalField &f : layouts.record(type)->positional) {
             const QString info = f.campo.Info();
@@ -208,18 +225,27 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
             rows.append({table, {}});
             return rows.last().second;
         };
+        QString moduleAgent; // the extinct agent the module's head names
         if (m.record == u'J') {
             // One SS row per module; its head names the agent.
             QVariantMap &ss = rowFor(QStringLiteral("TPSS_PROSPETTOSS"), kRecordJRow);
             for (const PositionalField &f : layout.positional)
                 if (f.campo.Cds().compare(QLatin1String("cdsPrSs"), Qt::CaseInsensitive) == 0 && !f.campo.Field().isEmpty())
                     ss.insert(f.campo.Field(), positionalValue(f.campo, m.head.mid(f.start - 1, f.width)));
-            if (!ss.value(QStringLiteral("SSOE7CODICE")).toString().isEmpty())
+            moduleAgent = AllTrim(ss.value(QStringLiteral("SSOE7CODICE")).toString());
+            const RecordLayout *d = layouts.record(u'D'), *i = layouts.record(u'I');
+            if (!moduleAgent.isEmpty() && !(d && namesModuleAgent(*d) && i && namesModuleAgent(*i)))
                 throw EQxError(QStringLiteral(
-                    "La fornitura contiene i prospetti del sostituto estinto %1: i record D e I di quest'anno non "
-                    "indicano a quale sostituto appartengono i loro righi, che verrebbero attribuiti tutti al "
-                    "sostituto dichiarante. La fornitura non è stata letta.")
-                                   .arg(ss.value(QStringLiteral("SSOE7CODICE")).toString()));
+                    "La fornitura contiene i prospetti del sostituto estinto %1, ma i tracciati dei record D e I "
+                    "non indicano a quale sostituto appartengono i righi di un modulo: verrebbero attribuiti tutti "
+                    "al sostituto dichiarante. La fornitura non è stata letta.").arg(moduleAgent));
+        } else if (const PositionalField *f = moduleAgentField(layout)) {
+            moduleAgent = AllTrim(m.head.mid(f->start - 1, f->width));
+        }
+        if (!moduleAgent.isEmpty()) {
+            QStringList &seen = agentsByRecord[m.record];
+            if (!seen.contains(moduleAgent))
+                seen.append(moduleAgent);
         }
         for (const auto &[code, text] : fields) {
             const KeyField &key = layout.codes.value(code);
@@ -229,20 +255,42 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
             const qint64 rowKey = m.record == u'J' ? kRecordJRow : qint64(key.section) << 32 | quint32(key.row);
             assignKeyValue(rowFor(table, rowKey), key, text);
         }
-        for (const auto &[table, values] : rows)
+        for (auto &[table, values] : rows) {
+            if (!moduleAgent.isEmpty() && !values.contains(QStringLiteral("SSOE7CODICE")))
+                values.insert(QStringLiteral("SSOE7CODICE"), moduleAgent);
             content.rows[table].append(values);
+        }
     }
+    // Records D and I write the agents in the order of their table, each the
+    // ones it has rows for: one order that keeps both. Record J follows the
+    // codes' order and only adds agents the others lack.
+    QStringList &order = content.extinctAgents;
+    order = agentsByRecord.value(u'D');
+    qsizetype at = 0;
+    for (const QString &code : agentsByRecord.value(u'I')) {
+        const qsizetype known = order.indexOf(code);
+        if (known >= 0) {
+            at = known + 1;
+        } else {
+            order.insert(at, code);
+            ++at;
+        }
+    }
+    for (const QString &code : agentsByRecord.value(u'J'))
+        if (!order.contains(code))
+            order.append(code);
     return content;
 }
 
-void storeSupply(SectionStore &store, const SupplyContent &content, bool replace)
+QStringList storeSupply(SectionStore &store, const SupplyContent &content, bool replace)
 {
     auto *db = dynamic_cast<DbCdsStore *>(&store);
     TQxSQLConnection *conn = db ? db->service()->Connection() : nullptr;
     const bool own = conn && conn->startTransaction();
     try {
         QStringList sections = summarySections();
-        sections << QStringLiteral("TSOS_DATOSOSTITUTO") << QStringLiteral("TFOR_FORNITORE");
+        sections << QStringLiteral("TSOS_DATOSOSTITUTO") << QStringLiteral("TFOR_FORNITORE")
+                 << QStringLiteral("TSOE7_SOSESTINTO");
         if (db)
             for (const QString &s : sections)
                 db->service()->LockCds(s);
@@ -285,6 +333,22 @@ void storeSupply(SectionStore &store, const SupplyContent &content, bool replace
         single(QStringLiteral("TFOR_FORNITORE"), content.supplier);
         single(QStringLiteral("TSOS_DATOSOSTITUTO"), content.agent);
 
+        // The extinct agents the modules name, in the order the file gives
+        // them (the order their modules are generated in); the table keeps
+        // the agents it already has.
+        QStringList added;
+        ClientDataSet &extinct = *open[QStringLiteral("TSOE7_SOSESTINTO")];
+        for (const QString &code : content.extinctAgents) {
+            if (extinct.locate(QStringLiteral("CODICE"), code))
+                continue;
+            extinct.append();
+            extinct.fieldByName(QStringLiteral("CODICE"))->setValue(code);
+            extinct.post();
+            added << code;
+        }
+        if (!added.isEmpty())
+            store.saveCds(QStringLiteral("TSOE7_SOSESTINTO"), extinct);
+
         int section = 0;
         const int total = int(summarySections().size());
         for (const QString &s : summarySections()) {
@@ -302,6 +366,7 @@ void storeSupply(SectionStore &store, const SupplyContent &content, bool replace
         }
         if (own)
             conn->commit();
+        return added;
     } catch (...) {
         if (own)
             conn->rollback();
@@ -339,7 +404,7 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
         return result;
     }
     const SupplyContent content = supplyContent(parsed, layouts);
-    storeSupply(store, content, replace);
+    const QStringList added = storeSupply(store, content, replace);
     result.written = true;
     int rows = 0;
     for (const QString &s : summarySections()) {
@@ -350,6 +415,9 @@ ReadResult readSupplyInto(SectionStore &store, const QStringList &files, bool re
     }
     result.message = QStringLiteral("Fornitura letta: frontespizio del sostituto %1 e %2 dei prospetti (%3).")
                          .arg(content.agentCode(), rowCount(rows), result.check.summary());
+    if (!added.isEmpty())
+        result.message += QStringLiteral(" Aggiunti in Tabelle->Sostituto estinto: %1 (la fornitura non ne riporta la "
+                                         "denominazione: completarla).").arg(added.join(QStringLiteral(", ")));
     if (result.check.errors > 0)
         result.message += QStringLiteral(" I valori segnalati come errori sono stati letti come sono: correggerli "
                                          "nella dichiarazione prima di generare il file.");

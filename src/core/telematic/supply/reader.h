@@ -20,6 +20,11 @@ class SectionStore;
 namespace jex::supply {
 
 class SupplyLayouts;
+struct RecordLayout;
+
+// Whether the head of a record's modules names the extinct agent whose rows
+// they hold; without it every row is the declaring agent's.
+bool namesModuleAgent(const RecordLayout &layout);
 
 // The rows a supply holds, by section, in file order; values keyed by column.
 struct SupplyContent
@@ -27,6 +32,7 @@ struct SupplyContent
     QVariantMap supplier; // TFOR_FORNITORE
     QVariantMap agent;    // TSOS_DATOSOSTITUTO
     QHash<QString, QList<QVariantMap>> rows;
+    QStringList extinctAgents; // codes named by the modules, in file order
     QString agentCode() const { return agent.value(QStringLiteral("SSOSCODFIS")).toString(); }
 };
 
@@ -39,8 +45,9 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
 
 // Writes the rows into the return in one transaction. Without replace,
 // refuses (EQxError, nothing written) a return that already holds summary
-// rows or another agent; with it, the summary rows are replaced.
-void storeSupply(SectionStore &store, const SupplyContent &content, bool replace);
+// rows or another agent; with it, the summary rows are replaced. Returns the
+// extinct agents added to their table.
+QStringList storeSupply(SectionStore &store, const SupplyContent &content, bool replace);
 
 struct ReadResult
 {
