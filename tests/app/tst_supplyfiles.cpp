@@ -79,9 +79,9 @@ private Q_SLOTS:
         QCOMPARE(run(target.url(), {"init"}).rc, 0);
         const ProgramRun read = run(target.url(), {"read-file", first});
         QCOMPARE(read.rc, 0);
-        QVERIFY2(read.out.contains(QStringLiteral("Tabelle->Sostituto estinto: 80011223344")), qPrintable(read.out));
+        QVERIFY2(read.out.contains(QStringLiteral("Tabelle->Sostituto estinto: 80011223346")), qPrintable(read.out));
         const ProgramRun agents = run(target.url(), {"show", "TSOE7_SOSESTINTO", "--format", "csv"});
-        QVERIFY2(agents.out.contains(QStringLiteral("80011223344")), qPrintable(agents.out));
+        QVERIFY2(agents.out.contains(QStringLiteral("80011223346")), qPrintable(agents.out));
         QCOMPARE(run(target.url(), {"telematic", "--out", again}).rc, 0);
         QCOMPARE(fileContents(again), fileContents(first));
     }

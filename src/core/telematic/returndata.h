@@ -27,6 +27,6 @@ void seedTelematicDemo(TQmrDBCds &service);
 void seedTelematicDemo(SectionStore &access);
 
 // Code of the demo's extinct agent.
-inline const QString kDemoExtinctAgent = QStringLiteral("80011223344");
+inline const QString kDemoExtinctAgent = QStringLiteral("80011223346");
 
 } // namespace jex

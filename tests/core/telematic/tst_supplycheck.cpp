@@ -120,7 +120,7 @@ private Q_SLOTS:
         row("counter of Z", "set", 11, {}, 25, "000000007", {"E 11"});
         row("numbering of A", "set", 1, {}, 522, "00010002", {"E 1 7"});
         row("another agent in D", "set", 3, {}, 2, "80012345678     ", {"E 3 2"});
-        row("extinct agent of a module", "set", 3, {}, 54, "80011223345", {"E 3 6"});
+        row("extinct agent of a module", "set", 3, {}, 54, "80011223345", {"W 3 6"});
         row("module not consecutive", "module", 6, {}, 18, "00000003", {"E 6 3"});
         row("continuation after another code", "set", 9, "SY016001+VON", 8, "2", {"E 9 SY016002"});
         row("unknown field code", "set", 3, "ST002014", 6, "099", {"E 3 ST002099"});

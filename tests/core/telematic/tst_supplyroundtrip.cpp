@@ -223,6 +223,36 @@ private Q_SLOTS:
         QCOMPARE(est.fieldByName(QStringLiteral("CODICE"))->asString(), agent);
     }
 
+    // Another program's own text in the user's space of a module head is
+    // no agent: the rows stay the declaring agent's.
+    void otherTextInUserSpace()
+    {
+        Return r;
+        r.stRow(1, 1000.0);
+        r.generate();
+        const QString file = r.writeFile().first();
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray all = f.readAll();
+        const qsizetype d = all.indexOf("\nD") + 1;
+        QVERIFY(d > 0);
+        all.replace(d + 53, 10, "PRATICA 12");
+        f.seek(0);
+        f.write(all);
+        f.close();
+
+        Return target;
+        const ReadResult read = readSupplyInto(target.store, {file}, false, test::layoutsDir());
+        QVERIFY2(read.written, qPrintable(read.message));
+        QCOMPARE(read.check.errors, 0);
+        QCOMPARE(read.check.warnings, 1);
+        ClientDataSet &st = target.store.table(QStringLiteral("TPST_PROSPETTOST"));
+        QCOMPARE(st.recordCount(), 1);
+        st.first();
+        QVERIFY(st.fieldByName(QStringLiteral("SSOE7CODICE"))->asString().isEmpty());
+        QVERIFY(target.store.table(QStringLiteral("TSOE7_SOSESTINTO")).isEmpty());
+    }
+
     // Layouts whose module heads do not name the agent cannot give an
     // extinct agent's rows back: the supply is refused, not given all to the
     // declaring agent.

@@ -576,9 +576,12 @@ void Checker::checkPositionalValue(const PositionalField &f, const QString &valu
     const QString t = AllTrim(value);
     const int before = m_report.errors;
     if (c.Cds().compare(QLatin1String(kModuleAgent), Qt::CaseInsensitive) == 0) {
-        // The extinct agent of the module, in a text field of the head.
+        // The extinct agent of the module, in a space the agency leaves to
+        // the sender: another program may keep its own text there.
         if (!t.isEmpty() && !validFiscalCode(t))
-            invalid(line, type, module, number, f.start, fiscalCodeText(t));
+            add(Finding::Warning, line, type, module, number, f.start,
+                fiscalCodeText(t) + QStringLiteral(" Il campo non indica un sostituto estinto: i righi del modulo "
+                                                    "sono del sostituto dichiarante, se un record J non lo nomina."));
         return;
     }
     if (format == u"CF") {

@@ -5,6 +5,7 @@
 #include "base/strutil.h"
 #include "codelists/codecheck.h"
 #include "codelists/codelists.h"
+#include "demo/codicefiscale.h"
 #include "dataset/dataset.h"
 #include "database/sqlconnection.h"
 #include "sections/databasestore.h"
@@ -13,6 +14,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <QSet>
 
 namespace jex::supply {
 
@@ -192,6 +194,13 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
     QHash<QString, QString> tables; // by dataset
     SupplyContent content;
     QHash<QChar, QStringList> agentsByRecord; // extinct agents in the order of their modules
+    QSet<QString> jAgents; // the agents the SS rows name
+    if (const RecordLayout *j = layouts.record(u'J'))
+        for (const ParsedModule &m : parsed.modules)
+            if (m.record == u'J')
+                for (const PositionalField &f : j->positional)
+                    if (f.campo.Field().compare(QLatin1String("SSOE7CODICE"), Qt::CaseInsensitive) == 0)
+                        jAgents.insert(AllTrim(m.head.mid(f.start - 1, f.width)));
     auto front = [&](QChar type, const QString &record, const char *cds, QVariantMap &out) {
         for (const PositionalField &f : layouts.record(type)->positional) {
             const QString info = f.campo.Info();
@@ -240,7 +249,12 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
                     "non indicano a quale sostituto appartengono i righi di un modulo: verrebbero attribuiti tutti "
                     "al sostituto dichiarante. La fornitura non è stata letta.").arg(moduleAgent));
         } else if (const PositionalField *f = moduleAgentField(layout)) {
+            // The space is the sender's: a text that is neither a codice
+            // fiscale nor an agent of record J is another program's own.
             moduleAgent = AllTrim(m.head.mid(f->start - 1, f->width));
+            if (!moduleAgent.isEmpty() && !jAgents.contains(moduleAgent) && !demo::isValidPersonCode(moduleAgent)
+                && !demo::isValidOrganisationCode(moduleAgent))
+                moduleAgent.clear();
         }
         if (!moduleAgent.isEmpty()) {
             QStringList &seen = agentsByRecord[m.record];
