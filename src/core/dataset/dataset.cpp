@@ -837,6 +837,20 @@ QVariantList ClientDataSet::recordValues() const
     return values;
 }
 
+QVariantList ClientDataSet::storedValues() const
+{
+    const QVector<QVariant> *buf = currentBufferConst();
+    return buf ? *buf : emptyValues();
+}
+
+void ClientDataSet::appendStoredRecord(const QVariantList &values)
+{
+    append();
+    for (int i = 0; i < values.size() && i < fieldCount(); ++i)
+        setFieldValue(i, values[i]);
+    post();
+}
+
 // ---------------------------------------------------------------- navigation
 
 void ClientDataSet::setPos(int pos)
