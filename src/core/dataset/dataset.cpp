@@ -846,8 +846,14 @@ QVariantList ClientDataSet::storedValues() const
 void ClientDataSet::appendStoredRecord(const QVariantList &values)
 {
     append();
-    for (int i = 0; i < values.size() && i < fieldCount(); ++i)
-        setFieldValue(i, values[i]);
+    const bool validated = std::any_of(m_fields.cbegin(), m_fields.cend(), [](const auto &f) { return bool(f->onValidate); });
+    if (validated || m_readOnly || values.size() != fieldCount()) {
+        for (int i = 0; i < values.size() && i < fieldCount(); ++i)
+            setFieldValue(i, values[i]);
+    } else {
+        m_buffer = values;
+        notifyRecord(-1);
+    }
     post();
 }
 

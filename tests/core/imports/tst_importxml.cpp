@@ -159,6 +159,8 @@ private Q_SLOTS:
             "S_INT=5", "D_INT=30", "D_INT", "5");
         row("i from whole amount", "<Field Index='1' FromField='S_AMT' ToField='D_INT' TypeOf='i'/>",
             "S_AMT=12", "", "D_INT", "12");
+        row("i amount with cents is not whole", "<Field Index='1' FromField='S_AMT' ToField='D_INT' TypeOf='i'/>",
+            "S_AMT=12,5", "D_INT=9", "D_INT", "9", false);
         row("i not a whole number", "<Field Index='1' FromField='S_TEXT' ToField='D_INT' TypeOf='i'/>",
             "S_TEXT=12,5", "D_INT=9", "D_INT", "9", false);
         row("i empty source empty default is null", "<Field Index='1' FromField='S_INT' ToField='D_INT' TypeOf='i'/>",

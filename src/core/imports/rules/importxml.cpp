@@ -129,39 +129,54 @@ ImportNumber step(StepKind t, const ImportNumber &v, qint64 operand)
 // gives the amount again exactly.
 constexpr qint64 kTypedLimit = 100000000000000LL;
 
-// An amount column ("c") read from the column's value instead of its text:
-// the text of a currency column is the amount rounded to the decimals it
-// shows, that of an integer column the whole number, and reading either
-// back gives exactly this. Empty when only the text says what the rule
-// reads (a null column takes the default, other types and letters parse).
-std::optional<ImportNumber> typedAmount(QChar letter, const Field &f)
+// An amount or whole-number column read from the column's value instead of
+// its text: the text of a currency column is the amount rounded to the
+// decimals it shows, that of an integer column the whole number, and
+// reading either back gives exactly this. Empty when only the text says what
+// the rule reads (a null column takes the default, other types parse it).
+std::optional<ImportNumber> typedNumber(QChar letter, const Field &f)
 {
-    if (letter != u'c' || f.isNull())
+    if ((letter != u'c' && letter != u'i') || f.isNull())
         return std::nullopt;
+    qint64 m = 0;
     if (f.type() == FieldType::Currency) {
         const int decimals = f.decimals() > 0 ? f.decimals() : 2;
-        const qint64 m = f.asMoney();
-        if (decimals > 4 || m >= kTypedLimit || m <= -kTypedLimit)
+        if (decimals > 4)
             return std::nullopt;
-        return ImportNumber::amount(TQmrCalcola::RoundCurr(decimals, m));
-    }
-    if (f.type() == FieldType::Integer) {
+        m = TQmrCalcola::RoundCurr(decimals, f.asMoney());
+    } else if (f.type() == FieldType::Integer) {
         const qint64 n = f.asInteger();
         if (n >= kTypedLimit / kUnit || n <= -kTypedLimit / kUnit)
             return std::nullopt;
-        return ImportNumber::amount(n * kUnit);
+        m = n * kUnit;
+    } else {
+        return std::nullopt;
     }
-    return std::nullopt;
+    // A whole number rule on an amount with cents is an error the text
+    // conversion words.
+    if (m >= kTypedLimit || m <= -kTypedLimit || (letter == u'i' && m % kUnit != 0))
+        return std::nullopt;
+    return ImportNumber::amount(m);
 }
 
 ImportValue readColumn(QChar letter, const Field &f, const QString &fallback, const QString &what,
                        const QString &fallbackWhat)
 {
-    if (const std::optional<ImportNumber> n = typedAmount(letter, f)) {
+    if (const std::optional<ImportNumber> n = typedNumber(letter, f)) {
         ImportValue v;
         v.letter = letter;
         v.number = *n;
         return v;
+    }
+    // A date column's text is the date in four-digit years.
+    if (letter == u'd' && f.type() == FieldType::Date && !f.isNull()) {
+        const QDate d = f.asDate();
+        if (d.isValid() && d.year() >= 1000 && d.year() <= 9999) {
+            ImportValue v;
+            v.letter = letter;
+            v.plain = d;
+            return v;
+        }
     }
     return convertImportText(letter, f.asString(), fallback, what, fallbackWhat);
 }
