@@ -837,6 +837,26 @@ QVariantList ClientDataSet::recordValues() const
     return values;
 }
 
+QVariantList ClientDataSet::storedValues() const
+{
+    const QVector<QVariant> *buf = currentBufferConst();
+    return buf ? *buf : emptyValues();
+}
+
+void ClientDataSet::appendStoredRecord(const QVariantList &values)
+{
+    append();
+    const bool validated = std::any_of(m_fields.cbegin(), m_fields.cend(), [](const auto &f) { return bool(f->onValidate); });
+    if (validated || m_readOnly || values.size() != fieldCount()) {
+        for (int i = 0; i < values.size() && i < fieldCount(); ++i)
+            setFieldValue(i, values[i]);
+    } else {
+        m_buffer = values;
+        notifyRecord(-1);
+    }
+    post();
+}
+
 // ---------------------------------------------------------------- navigation
 
 void ClientDataSet::setPos(int pos)

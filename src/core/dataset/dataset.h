@@ -203,6 +203,11 @@ public:
     void appendRecord(const QVariantList &values);
     // The current record's values in field order, as appendRecord takes them.
     QVariantList recordValues() const;
+    // The same pair without the conversions, for copying records between
+    // datasets of one structure: the values as stored (Currency in
+    // ten-thousandths), and a record appended from them.
+    QVariantList storedValues() const;
+    void appendStoredRecord(const QVariantList &values);
 
     // --- navigation
     void first();

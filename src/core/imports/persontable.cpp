@@ -30,8 +30,16 @@ void PersonTable::fill(ClientDataSet &all)
     const int key = all.fieldIndex(keyColumn);
     if (key < 0)
         throw EQxError(QStringLiteral("La tabella %1 non ha la colonna %2").arg(name, keyColumn));
-    for (all.first(); !all.eof(); all.next())
-        rows[keyOf(all.field(key)->asString())].append(all.recordValues());
+    // Each value as the working dataset stores it, converted once here: the
+    // loads of a person then copy the values without converting them again.
+    const int n = ds.fieldCount();
+    for (all.first(); !all.eof(); all.next()) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i)
+            values << ds.field(i)->toStorage(all.field(i)->value());
+        rows[keyOf(all.field(key)->asString())].append(values);
+    }
 }
 
 void PersonTable::load(const QString &person, bool keep)
@@ -39,7 +47,7 @@ void PersonTable::load(const QString &person, bool keep)
     ds.emptyDataSet();
     const QString key = keyOf(person);
     for (const QVariantList &values : rows.value(key))
-        ds.appendRecord(values);
+        ds.appendStoredRecord(values);
     ds.mergeChangeLog();
     ds.first();
     if (!keep)
@@ -50,7 +58,7 @@ void PersonTable::keepWorkingRows(const QString &person)
 {
     QList<QVariantList> kept;
     for (ds.first(); !ds.eof(); ds.next())
-        kept.append(ds.recordValues());
+        kept.append(ds.storedValues());
     ds.first();
     if (kept.isEmpty())
         rows.remove(keyOf(person));

@@ -28,7 +28,7 @@ struct PersonTable
     // person's rows are then exactly those a filter on the code would show.
     bool exactKey = false;
     ClientDataSet ds;
-    QHash<QString, QList<QVariantList>> rows;
+    QHash<QString, QList<QVariantList>> rows; // values as stored, in field order
 
     // Reads every row of the section from the store.
     void open(SectionStore &store);

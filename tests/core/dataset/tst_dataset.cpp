@@ -240,6 +240,40 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(EQxError, ds.fieldByName(QStringLiteral("SDIP7COGNOMENOME"))->setValue(QStringLiteral("X")));
     }
 
+    // Records copied as stored between datasets of one structure: every
+    // value as it was, nulls included, and a field's check still applies.
+    void storedCopyKeepsValuesAndChecks()
+    {
+        ClientDataSet src;
+        makeSummary(src);
+        add(src, QStringLiteral("80012345678"), QStringLiteral("03"), 7, 1234.56, QDate(2024, 3, 18));
+        add(src, QVariant(), QStringLiteral("12"), 0);
+        ClientDataSet copy;
+        copy.copyStructure(src);
+        copy.createDataSet();
+        for (src.first(); !src.eof(); src.next())
+            copy.appendStoredRecord(src.storedValues());
+        QCOMPARE(copy.recordCount(), src.recordCount());
+        for (src.first(), copy.first(); !src.eof(); src.next(), copy.next())
+            for (int i = 0; i < src.fieldCount(); ++i) {
+                QCOMPARE(copy.field(i)->rawValue(), src.field(i)->rawValue());
+                QCOMPARE(copy.field(i)->isNull(), src.field(i)->isNull());
+            }
+        QCOMPARE(copy.delta().size(), 2);
+
+        ClientDataSet checked;
+        checked.copyStructure(src);
+        checked.createDataSet();
+        checked.fieldByName(QStringLiteral("SPSTMESE"))->onValidate = [](Field &f) {
+            if (f.asString() == u"12")
+                throw EQxError(QStringLiteral("mese chiuso"));
+        };
+        src.last();
+        QVERIFY_THROWS_EXCEPTION(EQxError, checked.appendStoredRecord(src.storedValues()));
+        checked.cancel();
+        QCOMPARE(checked.recordCount(), 0);
+    }
+
     void valuesConvertAndRound_data()
     {
         QTest::addColumn<QString>("field");

@@ -27,6 +27,12 @@ void makeSource(ClientDataSet &ds)
     ds.addField(QStringLiteral("S_DATE"), FieldType::Date);
     ds.addField(QStringLiteral("S_ZERO"), FieldType::Currency, 0, 2);
     ds.addField(QStringLiteral("S_OP"), FieldType::Currency, 0, 2);
+    // Without decimals in its definition it keeps four and shows two: what an
+    // amount rule reads is what it shows.
+    FieldDef fine;
+    fine.name = QStringLiteral("S_FINE");
+    fine.type = FieldType::Currency;
+    ds.addField(fine);
     // Named like destination columns, for the destination-names mode.
     ds.addField(QStringLiteral("D_AMT"), FieldType::Currency, 0, 2);
     ds.addField(QStringLiteral("D_TEXT"), FieldType::String, 60);
@@ -157,6 +163,8 @@ private Q_SLOTS:
             "S_INT=5", "D_INT=30", "D_INT", "5");
         row("i from whole amount", "<Field Index='1' FromField='S_AMT' ToField='D_INT' TypeOf='i'/>",
             "S_AMT=12", "", "D_INT", "12");
+        row("i amount with cents is not whole", "<Field Index='1' FromField='S_AMT' ToField='D_INT' TypeOf='i'/>",
+            "S_AMT=12,5", "D_INT=9", "D_INT", "9", false);
         row("i not a whole number", "<Field Index='1' FromField='S_TEXT' ToField='D_INT' TypeOf='i'/>",
             "S_TEXT=12,5", "D_INT=9", "D_INT", "9", false);
         row("i empty source empty default is null", "<Field Index='1' FromField='S_INT' ToField='D_INT' TypeOf='i'/>",
@@ -207,6 +215,14 @@ private Q_SLOTS:
             "S_AMT=5;S_OP=3", "", "D_AMT", "5.00");
         row("c step result zero is null", "<Field Index='1' FromField='S_AMT' ToField='D_AMT' TypeOf='c'><Operation TypeOf='sub' Field='S_OP' Source='in'/></Field>",
             "S_AMT=3;S_OP=3", "D_AMT=1", "D_AMT", kNull);
+        row("c four decimals read as the two shown", "<Field Index='1' FromField='S_FINE' ToField='D_REAL' TypeOf='c'/>",
+            "S_FINE=12,3456", "", "D_REAL", "12.35");
+        row("c negative half cent away from zero", "<Field Index='1' FromField='S_FINE' ToField='D_AMT' TypeOf='c'/>",
+            "S_FINE=-12,345", "", "D_AMT", "-12.35");
+        row("c under half a cent is null", "<Field Index='1' FromField='S_FINE' ToField='D_AMT' TypeOf='c' Op='sum'/>",
+            "S_FINE=0,0049", "", "D_AMT", kNull);
+        row("c from integer column", "<Field Index='1' FromField='S_INT' ToField='D_AMT' TypeOf='c' Op='sub'/>",
+            "S_INT=-7", "D_AMT=0,5", "D_AMT", "-7.50");
         row("c not a number", "<Field Index='1' FromField='S_TEXT' ToField='D_AMT' TypeOf='c'/>",
             "S_TEXT=12a", "D_AMT=1", "D_AMT", "1.00", false);
         row("c bad default", "<Field Index='1' FromField='S_TEXT' ToField='D_AMT' TypeOf='c' DefaultValue='molti'/>",

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace jex {
 
@@ -33,50 +34,151 @@ qint64 wholeOf(const ImportNumber &n)
     return TQmrCalcola::RoundCurr(0, n.money) / kUnit;
 }
 
-ImportNumber combine(const QString &op, const ImportNumber &a, const ImportNumber &b)
+enum class Combine { None, Sum, Sub, Not };
+enum class StepKind { None, Add, Sub, Mul, Div, Min, Max, Equal };
+
+Combine combineOf(const QString &op)
 {
     const QString o = op.toLower();
     if (o == u"sum" || o == u"+")
-        return a.real ? ImportNumber::floating(a.r + b.toDouble()) : ImportNumber::amount(a.money + b.money);
+        return Combine::Sum;
     if (o == u"sub" || o == u"-")
+        return Combine::Sub;
+    if (o == u"not")
+        return Combine::Not;
+    return Combine::None;
+}
+
+StepKind stepOf(const QString &typeOf)
+{
+    const QString t = typeOf.toLower();
+    if (t == u"add")
+        return StepKind::Add;
+    if (t == u"sub")
+        return StepKind::Sub;
+    if (t == u"mul")
+        return StepKind::Mul;
+    if (t == u"div")
+        return StepKind::Div;
+    if (t == u"min")
+        return StepKind::Min;
+    if (t == u"max")
+        return StepKind::Max;
+    if (t == u"equal")
+        return StepKind::Equal;
+    return StepKind::None;
+}
+
+ImportNumber combine(Combine op, const ImportNumber &a, const ImportNumber &b)
+{
+    switch (op) {
+    case Combine::Sum:
+        return a.real ? ImportNumber::floating(a.r + b.toDouble()) : ImportNumber::amount(a.money + b.money);
+    case Combine::Sub:
         return a.real ? ImportNumber::floating(a.r - b.toDouble()) : ImportNumber::amount(a.money - b.money);
-    if (o == u"not") {
+    case Combine::Not: {
         const bool both = a.isOne() && b.isOne();
         return a.real ? ImportNumber::floating(both ? 1 : 0) : ImportNumber::amount(both ? kUnit : 0);
+    }
+    case Combine::None:
+        break;
     }
     return a;
 }
 
-ImportNumber step(const QString &typeOf, const ImportNumber &v, qint64 operand)
+ImportNumber step(StepKind t, const ImportNumber &v, qint64 operand)
 {
-    const QString t = typeOf.toLower();
     const double od = double(operand) / double(kUnit);
     ImportNumber out = v;
-    if (t == u"add") {
+    switch (t) {
+    case StepKind::Add:
         out = v.real ? ImportNumber::floating(v.r + od) : ImportNumber::amount(v.money + operand);
-    } else if (t == u"sub") {
+        break;
+    case StepKind::Sub:
         out = v.real ? ImportNumber::floating(v.r - od) : ImportNumber::amount(v.money - operand);
-    } else if (t == u"mul") {
+        break;
+    case StepKind::Mul:
         out = v.real ? ImportNumber::floating(v.r * od)
                      : ImportNumber::amount(roundedDiv((long double)v.money * operand / kUnit));
-    } else if (t == u"div") {
+        break;
+    case StepKind::Div:
         if (operand == 0)
             return v;
         out = v.real ? ImportNumber::floating(v.r / od)
                      : ImportNumber::amount(roundedDiv((long double)v.money * kUnit / operand));
-    } else if (t == u"min" || t == u"max") {
+        break;
+    case StepKind::Min:
+    case StepKind::Max: {
         const qint64 a = wholeOf(v);
         const qint64 b = wholeOf(ImportNumber::amount(operand));
-        out = ImportNumber::amount((t == u"min" ? std::min(a, b) : std::max(a, b)) * kUnit);
+        out = ImportNumber::amount((t == StepKind::Min ? std::min(a, b) : std::max(a, b)) * kUnit);
         out.whole = true;
         return out;
-    } else if (t == u"equal") {
+    }
+    case StepKind::Equal:
         out = v.real ? ImportNumber::floating(od) : ImportNumber::amount(operand);
-    } else {
+        break;
+    case StepKind::None:
         return v;
     }
-    out.whole = v.whole && t != u"div" && t != u"mul" && t != u"equal";
+    out.whole = v.whole && t != StepKind::Div && t != StepKind::Mul && t != StepKind::Equal;
     return out;
+}
+
+// Below this (in ten-thousandths) an amount's text read back as a double
+// gives the amount again exactly.
+constexpr qint64 kTypedLimit = 100000000000000LL;
+
+// An amount or whole-number column read from the column's value instead of
+// its text: the text of a currency column is the amount rounded to the
+// decimals it shows, that of an integer column the whole number, and
+// reading either back gives exactly this. Empty when only the text says what
+// the rule reads (a null column takes the default, other types parse it).
+std::optional<ImportNumber> typedNumber(QChar letter, const Field &f)
+{
+    if ((letter != u'c' && letter != u'i') || f.isNull())
+        return std::nullopt;
+    qint64 m = 0;
+    if (f.type() == FieldType::Currency) {
+        const int decimals = f.decimals() > 0 ? f.decimals() : 2;
+        if (decimals > 4)
+            return std::nullopt;
+        m = TQmrCalcola::RoundCurr(decimals, f.asMoney());
+    } else if (f.type() == FieldType::Integer) {
+        const qint64 n = f.asInteger();
+        if (n >= kTypedLimit / kUnit || n <= -kTypedLimit / kUnit)
+            return std::nullopt;
+        m = n * kUnit;
+    } else {
+        return std::nullopt;
+    }
+    // A whole number rule on an amount with cents is an error the text
+    // conversion words.
+    if (m >= kTypedLimit || m <= -kTypedLimit || (letter == u'i' && m % kUnit != 0))
+        return std::nullopt;
+    return ImportNumber::amount(m);
+}
+
+ImportValue readColumn(QChar letter, const Field &f, const QString &fallback, const QString &what,
+                       const QString &fallbackWhat)
+{
+    if (const std::optional<ImportNumber> n = typedNumber(letter, f)) {
+        ImportValue v;
+        v.letter = letter;
+        v.number = *n;
+        return v;
+    }
+    // A date column's text is the date in four-digit years.
+    if (letter == u'd' && f.type() == FieldType::Date && !f.isNull()) {
+        const QDate d = f.asDate();
+        if (d.isValid() && d.year() >= 1000 && d.year() <= 9999) {
+            ImportValue v;
+            v.letter = letter;
+            v.plain = d;
+            return v;
+        }
+    }
+    return convertImportText(letter, f.asString(), fallback, what, fallbackWhat);
 }
 
 // The operand of an Operation, "made numeric by adding a currency 0": a
@@ -107,7 +209,7 @@ Field *column(Column &known, ClientDataSet &ds, const QString &name)
 {
     if (known.ds == &ds && known.index >= 0 && known.index < ds.fieldCount()) {
         Field *f = ds.field(known.index);
-        if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+        if (f->name() == name || f->name().compare(name, Qt::CaseInsensitive) == 0)
             return f;
     }
     known.ds = &ds;
@@ -203,6 +305,18 @@ TImportXML::FieldTexts &TImportXML::textsOf(const TXMLFieldType &f, const QStrin
     // Which section of which file: the rules file is the usual culprit.
     t.origin = kNl + QStringLiteral("Sezione:     ") + section + kNl + QStringLiteral("File:        ")
                + QDir::toNativeSeparators(path);
+    t.letter = importTypeLetter(f.TypeOf);
+    t.stringCase = f.StringCase.isEmpty() ? QChar() : f.StringCase.at(0).toUpper();
+    t.variable = var;
+    t.required = f.Required.compare(u"TRUE", Qt::CaseInsensitive) == 0;
+    t.op = int(combineOf(f.Op));
+    for (const TXMLOperationType &o : f.Operations) {
+        FieldTexts::Step s;
+        s.kind = int(stepOf(o.TypeOf));
+        s.in = o.Source.compare(u"in", Qt::CaseInsensitive) == 0;
+        s.when = o.OnlyIfNull.isEmpty() ? 0 : o.OnlyIfNull.compare(u"true", Qt::CaseInsensitive) == 0 ? 1 : 2;
+        t.steps.append(s);
+    }
     return *m_texts.insert(&f, t);
 }
 
@@ -245,7 +359,7 @@ bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const 
     // section, not the whole import.
     const bool sourceMissing = !name.isEmpty() && !src;
 
-    if (!sourceMissing && f.Required.compare(u"TRUE", Qt::CaseInsensitive) == 0) {
+    if (!sourceMissing && texts.required) {
         const QString text = src ? src->asString() : QString();
         if (text.isEmpty() && f.DefaultValue.isEmpty()) {
             messages().error(QStringLiteral("Campo richiesto non presente: \n\r") + indexDescr + origin);
@@ -266,24 +380,23 @@ bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const 
         if (!dest)
             throw EQxError(QStringLiteral("la colonna di destinazione %1 non esiste (sezione %2, file %3)")
                                .arg(f.ToField, section, QDir::toNativeSeparators(path)));
-        const QChar letter = importTypeLetter(f.TypeOf);
-        const int var = f.variable();
+        const QChar letter = texts.letter;
+        const int var = texts.variable;
         const QString fallback = var > 0 ? variableText(m_variables[size_t(var - 1)]) : f.DefaultValue;
         const QString &inFile = texts.inFile;
         const QString &defaultWhat = texts.defaultWhat;
 
         const ImportValue incoming =
-            src ? convertImportText(letter, src->asString(), fallback,
-                                    m_destinationNames ? texts.toWhat : texts.fromWhat, defaultWhat)
+            src ? readColumn(letter, *src, fallback, m_destinationNames ? texts.toWhat : texts.fromWhat, defaultWhat)
                 : convertImportText(letter, fallback, {}, defaultWhat, {});
         // Op reads what the column already holds; the other types ignore it.
         ImportValue current;
         if (incoming.isNumeric())
-            current = convertImportText(letter, dest->asString(), {}, texts.currentWhat, {});
+            current = readColumn(letter, *dest, {}, texts.currentWhat, {});
 
         QVariant result;
         if (letter == u's') {
-            const QChar sc = f.StringCase.isEmpty() ? QChar() : f.StringCase.at(0).toUpper();
+            const QChar sc = texts.stringCase;
             QString text = incoming.plain.toString();
             if (sc == u'U')
                 text = text.toUpper();
@@ -291,30 +404,27 @@ bool TImportXML::runField(const TXMLFieldType &f, const QString &section, const 
                 text = text.toLower();
             result = text.isEmpty() ? QVariant() : QVariant(text);
         } else if (letter == u'c' || letter == u'f' || letter == u'i') {
-            ImportNumber v = combine(f.Op, incoming.number, current.number);
+            ImportNumber v = combine(Combine(texts.op), incoming.number, current.number);
             if (!m_destinationNames) {
-                for (const TXMLOperationType &o : f.Operations) {
-                    const bool in = o.Source.compare(u"in", Qt::CaseInsensitive) == 0;
-                    ClientDataSet &from = in ? source : destination;
+                for (qsizetype k = 0; k < f.Operations.size(); ++k) {
+                    const TXMLOperationType &o = f.Operations.at(k);
+                    const FieldTexts::Step &st = texts.steps.at(k);
+                    ClientDataSet &from = st.in ? source : destination;
                     const Field *of = from.findField(o.Field);
                     if (!of)
                         throw EQxError(QStringLiteral("la colonna %1 dell'operazione %2 non esiste nel %3 %4")
                                            .arg(o.Field, o.TypeOf,
-                                                in ? QStringLiteral("record di origine")
-                                                   : QStringLiteral("record di destinazione"),
+                                                st.in ? QStringLiteral("record di origine")
+                                                      : QStringLiteral("record di destinazione"),
                                                 inFile));
                     const qint64 operand = operandOf(*of);
-                    if (o.OnlyIfNull.isEmpty()) {
-                        v = step(o.TypeOf, v, operand);
-                    } else if (o.OnlyIfNull.compare(u"true", Qt::CaseInsensitive) == 0) {
-                        if (v.isZero())
-                            v = step(o.TypeOf, v, operand);
-                    }
+                    if (st.when == 0 || (st.when == 1 && v.isZero()))
+                        v = step(StepKind(st.kind), v, operand);
                 }
             }
             result = storedNumber(letter, v);
         } else if (letter == u'x') {
-            result = storedNumber(letter, combine(f.Op, incoming.number, current.number));
+            result = storedNumber(letter, combine(Combine(texts.op), incoming.number, current.number));
         } else if (letter == u'd') {
             const QDate d = incoming.plain.toDate();
             result = d.isValid() ? QVariant(d) : QVariant();

@@ -71,6 +71,18 @@ private:
     {
         QString fromWhat, toWhat, currentWhat, defaultWhat, inFile, indexDescr, origin;
         ColumnOf source, destination;
+        // The field's attributes as the engine reads them, parsed once.
+        QChar letter, stringCase;
+        int variable = 0;
+        bool required = false;
+        int op = 0;
+        struct Step
+        {
+            int kind = 0;
+            bool in = false;      // the operand from the source record
+            int when = 0;         // 0 always, 1 while the value is 0, 2 never
+        };
+        QList<Step> steps;        // one per Operation, in order
     };
     FieldTexts &textsOf(const TXMLFieldType &field, const QString &section, const QString &path);
 
