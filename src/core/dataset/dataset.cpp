@@ -110,7 +110,14 @@ QVariant Field::rawValue() const
     return buf ? buf->at(m_index) : QVariant();
 }
 
-bool Field::isNull() const { return !rawValue().isValid(); }
+const QVariant &Field::storedValue() const
+{
+    static const QVariant none;
+    const QVector<QVariant> *buf = m_owner->currentBufferConst();
+    return buf ? buf->at(m_index) : none;
+}
+
+bool Field::isNull() const { return !storedValue().isValid(); }
 
 QVariant Field::fromStorage(const QVariant &v) const
 {
@@ -1233,10 +1240,16 @@ void ClientDataSet::placeInView(Record *r)
 {
     if (!passesFilter(*r))
         return;
-    auto pos = std::upper_bound(m_view.begin(), m_view.end(), r, [this](const Record *a, const Record *b) {
+    auto before = [this](const Record *a, const Record *b) {
         return m_indexFields.isEmpty() ? a->seq < b->seq : lessThan(a, b);
-    });
-    m_view.insert(pos, r);
+    };
+    // A record that goes after the last one, as every record of a dataset
+    // being filled does, needs no search.
+    if (m_view.isEmpty() || !before(r, m_view.last())) {
+        m_view.append(r);
+        return;
+    }
+    m_view.insert(std::upper_bound(m_view.begin(), m_view.end(), r, before), r);
 }
 
 void ClientDataSet::removeFromView(Record *r)
