@@ -252,10 +252,29 @@ QVariant Field::toStorage(const QVariant &v) const
     return v;
 }
 
+// Whether v is already what toStorage() would make of it: a value of the
+// very type the field keeps, as the values of a section read from the
+// database are.
+static bool storedAsGiven(const FieldDef &def, const QVariant &v)
+{
+    switch (def.type) {
+    case FieldType::String:
+        return v.typeId() == QMetaType::QString && !v.isNull()
+            && (def.size <= 0 || static_cast<const QString *>(v.constData())->size() <= def.size);
+    case FieldType::Integer: return v.typeId() == QMetaType::LongLong && !v.isNull();
+    case FieldType::Float: return v.typeId() == QMetaType::Double && !v.isNull();
+    case FieldType::Date:
+        return v.typeId() == QMetaType::QDate && !v.isNull() && static_cast<const QDate *>(v.constData())->isValid();
+    default: return false;
+    }
+}
+
 void Field::setValue(const QVariant &v)
 {
-    QVariant stored = toStorage(v);
-    m_owner->setFieldValue(m_index, stored);
+    if (storedAsGiven(m_def, v))
+        m_owner->setFieldValue(m_index, v);
+    else
+        m_owner->setFieldValue(m_index, toStorage(v));
 }
 
 QString Field::asString() const

@@ -96,28 +96,24 @@ QStringList SectionLoadHooks::runWarnings(const QString &table, ClientDataSet &d
 
 namespace {
 
-// The decimal digits of n, at least width of them (zeros in front).
-void appendDigits(QString &out, quint64 n, int width = 1)
+// The decimal digits of n, at least width of them (zeros in front), written
+// backwards from end; returns where they begin.
+char16_t *digitsBefore(char16_t *end, quint64 n, int width = 1)
 {
-    char16_t buf[24];
-    int i = 24;
     do {
-        buf[--i] = char16_t(u'0' + n % 10);
+        *--end = char16_t(u'0' + n % 10);
         n /= 10;
         --width;
     } while (n != 0 || width > 0);
-    out.append(QStringView(buf + i, 24 - i));
+    return end;
 }
 
-void appendInteger(QString &out, qint64 n)
-{
-    if (n < 0)
-        out += u'-';
-    appendDigits(out, n < 0 ? 0 - quint64(n) : quint64(n));
-}
+// Room enough for an amount or an integer of 64 bits with its sign.
+constexpr int kNumberRoom = 32;
 
-// An amount with its decimals and a point, "-1234.50".
-void appendMoney(QString &out, qint64 tenThousandths, int decimals)
+// An amount with its decimals and a point, "-1234.50", written at the end of
+// buf[kNumberRoom]; returns where it begins.
+char16_t *moneyChars(char16_t *buf, qint64 tenThousandths, int decimals)
 {
     const bool negative = tenThousandths < 0;
     quint64 m = negative ? 0 - quint64(tenThousandths) : quint64(tenThousandths);
@@ -129,39 +125,89 @@ void appendMoney(QString &out, qint64 tenThousandths, int decimals)
     quint64 unit = 1;
     for (int i = 0; i < dec; ++i)
         unit *= 10;
+    char16_t *p = digitsBefore(buf + kNumberRoom, m % unit, dec);
+    *--p = u'.';
+    p = digitsBefore(p, m / unit);
     if (negative)
-        out += u'-';
-    appendDigits(out, m / unit);
-    out += u'.';
-    appendDigits(out, m % unit, dec);
+        *--p = u'-';
+    return p;
 }
 
 QString moneyText(qint64 tenThousandths, int decimals)
 {
-    QString s;
-    appendMoney(s, tenThousandths, decimals);
-    return s;
+    char16_t buf[kNumberRoom];
+    const char16_t *p = moneyChars(buf, tenThousandths, decimals);
+    return QString(reinterpret_cast<const QChar *>(p), buf + kNumberRoom - p);
 }
 
+// The CSV text as it is written: characters go straight into a string that
+// grows by doubling, without a call of QString per character.
+class CsvText
+{
+public:
+    void reserve(qsizetype n)
+    {
+        if (n > m_text.size())
+            grow(n);
+    }
+    void put(char16_t c)
+    {
+        if (m_used == m_text.size())
+            grow(m_used + 1);
+        m_data[m_used++] = c;
+    }
+    void put(const char16_t *from, qsizetype n)
+    {
+        if (m_used + n > m_text.size())
+            grow(m_used + n);
+        std::copy(from, from + n, m_data + m_used);
+        m_used += n;
+    }
+    void put(QStringView s) { put(s.utf16(), s.size()); }
+    qsizetype size() const { return m_used; }
+    QString take()
+    {
+        m_text.truncate(m_used);
+        m_data = nullptr;
+        m_used = 0;
+        return std::move(m_text);
+    }
+
+private:
+    void grow(qsizetype n)
+    {
+        m_text.resize(std::max(n, m_text.size() * 2 + 4096));
+        m_data = reinterpret_cast<char16_t *>(m_text.data());
+    }
+
+    QString m_text;
+    char16_t *m_data = nullptr;
+    qsizetype m_used = 0;
+};
+
+void putNumber(CsvText &out, const char16_t *from, const char16_t *end) { out.put(from, end - from); }
+
 // yyyy-MM-dd; years of other than four digits as QDate writes them.
-void appendIsoDate(QString &out, const QDate &d)
+void putIsoDate(CsvText &out, const QDate &d)
 {
     int y = 0, m = 0, day = 0;
     d.getDate(&y, &m, &day);
     if (y < 1000 || y > 9999) {
-        out += d.toString(u"yyyy-MM-dd");
+        out.put(d.toString(u"yyyy-MM-dd"));
         return;
     }
-    appendDigits(out, quint64(y), 4);
-    out += u'-';
-    appendDigits(out, quint64(m), 2);
-    out += u'-';
-    appendDigits(out, quint64(day), 2);
+    char16_t buf[10];
+    digitsBefore(buf + 4, quint64(y), 4);
+    buf[4] = u'-';
+    digitsBefore(buf + 7, quint64(m), 2);
+    buf[7] = u'-';
+    digitsBefore(buf + 10, quint64(day), 2);
+    out.put(buf, 10);
 }
 
 // A text cell, in double quotes when it holds the separator, a quote or a
 // line break.
-void appendCsvText(QString &out, const QString &s)
+void putCsvText(CsvText &out, const QString &s)
 {
     bool quote = false;
     for (const QChar c : s)
@@ -170,38 +216,47 @@ void appendCsvText(QString &out, const QString &s)
             break;
         }
     if (!quote) {
-        out += s;
+        out.put(s);
         return;
     }
-    out += u'"';
+    out.put(u'"');
     for (const QChar c : s) {
         if (c == u'"')
-            out += u'"';
-        out += c;
+            out.put(u'"');
+        out.put(c.unicode());
     }
-    out += u'"';
+    out.put(u'"');
 }
 
-void appendCsvCell(QString &out, const Field *f)
+void putCsvCell(CsvText &out, const Field *f)
 {
     const QVariant &v = f->storedValue();
     if (!v.isValid())
         return;
+    char16_t buf[kNumberRoom];
+    char16_t *const end = buf + kNumberRoom;
     switch (f->type()) {
-    case FieldType::Currency: appendMoney(out, v.toLongLong(), f->decimals()); return;
-    case FieldType::Float: out += QString::number(v.toDouble(), 'g', 15); return;
-    case FieldType::Date: appendIsoDate(out, v.toDate()); return;
-    case FieldType::DateTime: appendIsoDate(out, f->asDate()); return;
-    case FieldType::Integer: appendInteger(out, v.toLongLong()); return;
+    case FieldType::Currency: putNumber(out, moneyChars(buf, v.toLongLong(), f->decimals()), end); return;
+    case FieldType::Float: out.put(QString::number(v.toDouble(), 'g', 15)); return;
+    case FieldType::Date: putIsoDate(out, v.toDate()); return;
+    case FieldType::DateTime: putIsoDate(out, f->asDate()); return;
+    case FieldType::Integer: {
+        const qint64 n = v.toLongLong();
+        char16_t *p = digitsBefore(end, n < 0 ? 0 - quint64(n) : quint64(n));
+        if (n < 0)
+            *--p = u'-';
+        putNumber(out, p, end);
+        return;
+    }
     case FieldType::String:
         if (v.typeId() == QMetaType::QString) {
-            appendCsvText(out, *static_cast<const QString *>(v.constData()));
+            putCsvText(out, *static_cast<const QString *>(v.constData()));
             return;
         }
         break;
     default: break;
     }
-    appendCsvText(out, f->asString());
+    putCsvText(out, f->asString());
 }
 
 QJsonValue jsonValue(const Field *f)
@@ -234,7 +289,9 @@ QString formatSection(ClientDataSet &ds, SectionFormat format)
     }
     // The cells are written straight into the text, which is sized once
     // after the first record for all of them.
-    QString out = ds.fieldNames().join(u';') + u'\n';
+    CsvText out;
+    out.put(ds.fieldNames().join(u';'));
+    out.put(u'\n');
     const int n = ds.fieldCount();
     std::vector<const Field *> fields(size_t(std::max(n, 0)));
     for (int i = 0; i < n; ++i)
@@ -244,16 +301,16 @@ QString formatSection(ClientDataSet &ds, SectionFormat format)
         const qsizetype start = out.size();
         for (int i = 0; i < n; ++i) {
             if (i > 0)
-                out += u';';
-            appendCsvCell(out, fields[size_t(i)]);
+                out.put(u';');
+            putCsvCell(out, fields[size_t(i)]);
         }
-        out += u'\n';
+        out.put(u'\n');
         if (!sized) {
             out.reserve(start + (out.size() - start + 8) * qsizetype(ds.recordCount()) * 5 / 4);
             sized = true;
         }
     }
-    return out;
+    return out.take();
 }
 
 // ---------------------------------------------------------------- load
