@@ -11,15 +11,23 @@
 
 #include <QtNumeric>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace jex {
 namespace {
 
-const char kInsertSql[] = "INSERT INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+// OR FAIL: a statement of many rows that may stop half-way after a
+// constraint makes SQLite copy every page it touches into a statement
+// journal first, so that it can undo only that statement; the rows of a save
+// go in together or the save's transaction is rolled back whole, so the copy
+// is never needed. No constraint of the table can fail for the rows written
+// here (the NOT NULL columns are always given).
+const char kInsertSql[] = "INSERT OR FAIL INTO TFIS_DATIFISCALI (ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
                           "SFISVALUE, IFISVALUE, FFISVALUE, DFISVALUE) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
 const char kCopySql[] = "COPY tfis_datifiscali (icdsid, icrfid, iafiid, ifisrigo, sfisfieldname, "
                         "sfisvalue, ifisvalue, ffisvalue, dfisvalue) FROM STDIN";
@@ -165,9 +173,24 @@ void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QString
         if (rc != SQLITE_OK)
             throw sqliteFailure(c, db, rc, QString::fromLatin1(sql));
     };
-    // The texts of a group stay alive until its step.
+    // The texts of a group stay alive until its step. Short ASCII texts, most
+    // of a return's, are copied into the group's own buffers rather than
+    // converted into new arrays.
     std::vector<QByteArray> texts(kSqliteGroup);
     char dates[kSqliteGroup][16];
+    constexpr qsizetype kShortText = 64;
+    char shortTexts[kSqliteGroup][kShortText];
+    auto asciiCopy = [&](int k, const QString &t) {
+        if (t.size() > kShortText)
+            return false;
+        for (qsizetype i = 0; i < t.size(); ++i) {
+            const char16_t c = t[i].unicode();
+            if (c >= 0x80)
+                return false;
+            shortTexts[k][i] = char(c);
+        }
+        return true;
+    };
     auto bind = [&](sqlite3_stmt *st, int k, const ValueRow &r) {
         const int at = k * 9;
         sqlite3_bind_int64(st, at + 1, cdsId);
@@ -183,6 +206,10 @@ void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QString
             sqlite3_bind_null(st, at + col);
         switch (r.slot) {
         case ValueRow::Text:
+            if (asciiCopy(k, r.text)) {
+                sqlite3_bind_text(st, at + 6, shortTexts[k], int(r.text.size()), SQLITE_STATIC);
+                break;
+            }
             texts[size_t(k)] = r.text.toUtf8();
             sqlite3_bind_text(st, at + 6, texts[size_t(k)].constData(), int(texts[size_t(k)].size()), SQLITE_STATIC);
             break;
@@ -426,6 +453,42 @@ public:
 
 namespace {
 
+// The texts of a column read last, kept as strings: a value store repeats
+// few short texts (field names, codes, years) over and over, and a string
+// handed out again costs less than one made anew from the same bytes.
+class TextCache
+{
+public:
+    QString text(const char *bytes, qsizetype n)
+    {
+        if (!bytes)
+            return {};
+        if (n > kLongest)
+            return QString::fromUtf8(bytes, n);
+        for (Entry &e : m_entries)
+            if (e.size == n && std::memcmp(e.bytes, bytes, size_t(n)) == 0)
+                return e.text;
+        Entry &e = m_entries[m_next];
+        m_next = (m_next + 1) % kEntries;
+        e.size = n;
+        std::memcpy(e.bytes, bytes, size_t(n));
+        e.text = QString::fromUtf8(bytes, n);
+        return e.text;
+    }
+
+private:
+    static constexpr qsizetype kLongest = 24;
+    static constexpr int kEntries = 16;
+    struct Entry
+    {
+        qsizetype size = -1;
+        char bytes[kLongest];
+        QString text;
+    };
+    Entry m_entries[kEntries];
+    int m_next = 0;
+};
+
 class SqliteBackend final : public BulkQuery::Backend
 {
 public:
@@ -435,6 +498,7 @@ public:
         const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(QChar)), &m_st, nullptr);
         if (rc != SQLITE_OK)
             throw failure(rc);
+        m_texts.resize(size_t(std::max(sqlite3_column_count(m_st), 0)));
         for (int i = 0; i < params.size(); ++i) {
             const QVariant &v = params.at(i);
             const int at = i + 1;
@@ -478,7 +542,12 @@ public:
     QString toString(int column) const override
     {
         const char *t = reinterpret_cast<const char *>(sqlite3_column_text(m_st, column));
-        return t ? QString::fromUtf8(t, sqlite3_column_bytes(m_st, column)) : QString();
+        if (!t)
+            return {};
+        const int n = sqlite3_column_bytes(m_st, column);
+        if (column < 0 || size_t(column) >= m_texts.size())
+            return QString::fromUtf8(t, n);
+        return m_texts[size_t(column)].text(t, n);
     }
     QDate toDate(int column) const override
     {
@@ -508,6 +577,7 @@ private:
     sqlite3 *m_db;
     sqlite3_stmt *m_st = nullptr;
     QString m_sql;
+    mutable std::vector<TextCache> m_texts; // per column
 };
 
 // Type numbers of the PostgreSQL catalogue (pg_type) the value store uses.

@@ -110,7 +110,14 @@ QVariant Field::rawValue() const
     return buf ? buf->at(m_index) : QVariant();
 }
 
-bool Field::isNull() const { return !rawValue().isValid(); }
+const QVariant &Field::storedValue() const
+{
+    static const QVariant none;
+    const QVector<QVariant> *buf = m_owner->currentBufferConst();
+    return buf ? buf->at(m_index) : none;
+}
+
+bool Field::isNull() const { return !storedValue().isValid(); }
 
 QVariant Field::fromStorage(const QVariant &v) const
 {
@@ -245,10 +252,29 @@ QVariant Field::toStorage(const QVariant &v) const
     return v;
 }
 
+// Whether v is already what toStorage() would make of it: a value of the
+// very type the field keeps, as the values of a section read from the
+// database are.
+static bool storedAsGiven(const FieldDef &def, const QVariant &v)
+{
+    switch (def.type) {
+    case FieldType::String:
+        return v.typeId() == QMetaType::QString && !v.isNull()
+            && (def.size <= 0 || static_cast<const QString *>(v.constData())->size() <= def.size);
+    case FieldType::Integer: return v.typeId() == QMetaType::LongLong && !v.isNull();
+    case FieldType::Float: return v.typeId() == QMetaType::Double && !v.isNull();
+    case FieldType::Date:
+        return v.typeId() == QMetaType::QDate && !v.isNull() && static_cast<const QDate *>(v.constData())->isValid();
+    default: return false;
+    }
+}
+
 void Field::setValue(const QVariant &v)
 {
-    QVariant stored = toStorage(v);
-    m_owner->setFieldValue(m_index, stored);
+    if (storedAsGiven(m_def, v))
+        m_owner->setFieldValue(m_index, v);
+    else
+        m_owner->setFieldValue(m_index, toStorage(v));
 }
 
 QString Field::asString() const
@@ -1253,10 +1279,16 @@ void ClientDataSet::placeInView(Record *r)
 {
     if (!passesFilter(*r))
         return;
-    auto pos = std::upper_bound(m_view.begin(), m_view.end(), r, [this](const Record *a, const Record *b) {
+    auto before = [this](const Record *a, const Record *b) {
         return m_indexFields.isEmpty() ? a->seq < b->seq : lessThan(a, b);
-    });
-    m_view.insert(pos, r);
+    };
+    // A record that goes after the last one, as every record of a dataset
+    // being filled does, needs no search.
+    if (m_view.isEmpty() || !before(r, m_view.last())) {
+        m_view.append(r);
+        return;
+    }
+    m_view.insert(std::upper_bound(m_view.begin(), m_view.end(), r, before), r);
 }
 
 void ClientDataSet::removeFromView(Record *r)

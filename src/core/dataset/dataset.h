@@ -80,6 +80,9 @@ public:
     bool isNull() const;
     QVariant value() const;           // Currency as double
     QVariant rawValue() const;        // as stored (Currency as qint64)
+    // The same without a copy, for whoever reads every value of many
+    // records; valid until the record changes.
+    const QVariant &storedValue() const;
     void setValue(const QVariant &v); // converts to the field's type
     void clear() { setValue(QVariant()); }
 

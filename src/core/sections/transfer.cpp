@@ -26,7 +26,11 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 namespace jex {
 
@@ -92,10 +96,27 @@ QStringList SectionLoadHooks::runWarnings(const QString &table, ClientDataSet &d
 
 namespace {
 
-QString moneyText(qint64 tenThousandths, int decimals)
+// The decimal digits of n, at least width of them (zeros in front), written
+// backwards from end; returns where they begin.
+char16_t *digitsBefore(char16_t *end, quint64 n, int width = 1)
+{
+    do {
+        *--end = char16_t(u'0' + n % 10);
+        n /= 10;
+        --width;
+    } while (n != 0 || width > 0);
+    return end;
+}
+
+// Room enough for an amount or an integer of 64 bits with its sign.
+constexpr int kNumberRoom = 32;
+
+// An amount with its decimals and a point, "-1234.50", written at the end of
+// buf[kNumberRoom]; returns where it begins.
+char16_t *moneyChars(char16_t *buf, qint64 tenThousandths, int decimals)
 {
     const bool negative = tenThousandths < 0;
-    quint64 m = negative ? quint64(-tenThousandths) : quint64(tenThousandths);
+    quint64 m = negative ? 0 - quint64(tenThousandths) : quint64(tenThousandths);
     const int dec = decimals > 0 && decimals <= 4 ? decimals : 2;
     quint64 div = 1;
     for (int i = dec; i < 4; ++i)
@@ -104,26 +125,138 @@ QString moneyText(qint64 tenThousandths, int decimals)
     quint64 unit = 1;
     for (int i = 0; i < dec; ++i)
         unit *= 10;
-    return QStringLiteral("%1%2.%3").arg(negative ? QStringLiteral("-") : QString())
-        .arg(m / unit).arg(m % unit, dec, 10, QLatin1Char('0'));
+    char16_t *p = digitsBefore(buf + kNumberRoom, m % unit, dec);
+    *--p = u'.';
+    p = digitsBefore(p, m / unit);
+    if (negative)
+        *--p = u'-';
+    return p;
 }
 
-QString csvText(const Field *f)
+QString moneyText(qint64 tenThousandths, int decimals)
 {
-    if (f->isNull())
-        return {};
+    char16_t buf[kNumberRoom];
+    const char16_t *p = moneyChars(buf, tenThousandths, decimals);
+    return QString(reinterpret_cast<const QChar *>(p), buf + kNumberRoom - p);
+}
+
+// The CSV text as it is written: characters go straight into a string that
+// grows by doubling, without a call of QString per character.
+class CsvText
+{
+public:
+    void reserve(qsizetype n)
+    {
+        if (n > m_text.size())
+            grow(n);
+    }
+    void put(char16_t c)
+    {
+        if (m_used == m_text.size())
+            grow(m_used + 1);
+        m_data[m_used++] = c;
+    }
+    void put(const char16_t *from, qsizetype n)
+    {
+        if (m_used + n > m_text.size())
+            grow(m_used + n);
+        std::copy(from, from + n, m_data + m_used);
+        m_used += n;
+    }
+    void put(QStringView s) { put(s.utf16(), s.size()); }
+    qsizetype size() const { return m_used; }
+    QString take()
+    {
+        m_text.truncate(m_used);
+        m_data = nullptr;
+        m_used = 0;
+        return std::move(m_text);
+    }
+
+private:
+    void grow(qsizetype n)
+    {
+        m_text.resize(std::max(n, m_text.size() * 2 + 4096));
+        m_data = reinterpret_cast<char16_t *>(m_text.data());
+    }
+
+    QString m_text;
+    char16_t *m_data = nullptr;
+    qsizetype m_used = 0;
+};
+
+void putNumber(CsvText &out, const char16_t *from, const char16_t *end) { out.put(from, end - from); }
+
+// yyyy-MM-dd; years of other than four digits as QDate writes them.
+void putIsoDate(CsvText &out, const QDate &d)
+{
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (y < 1000 || y > 9999) {
+        out.put(d.toString(u"yyyy-MM-dd"));
+        return;
+    }
+    char16_t buf[10];
+    digitsBefore(buf + 4, quint64(y), 4);
+    buf[4] = u'-';
+    digitsBefore(buf + 7, quint64(m), 2);
+    buf[7] = u'-';
+    digitsBefore(buf + 10, quint64(day), 2);
+    out.put(buf, 10);
+}
+
+// A text cell, in double quotes when it holds the separator, a quote or a
+// line break.
+void putCsvText(CsvText &out, const QString &s)
+{
+    bool quote = false;
+    for (const QChar c : s)
+        if (c == u';' || c == u'"' || c == u'\n' || c == u'\r') {
+            quote = true;
+            break;
+        }
+    if (!quote) {
+        out.put(s);
+        return;
+    }
+    out.put(u'"');
+    for (const QChar c : s) {
+        if (c == u'"')
+            out.put(u'"');
+        out.put(c.unicode());
+    }
+    out.put(u'"');
+}
+
+void putCsvCell(CsvText &out, const Field *f)
+{
+    const QVariant &v = f->storedValue();
+    if (!v.isValid())
+        return;
+    char16_t buf[kNumberRoom];
+    char16_t *const end = buf + kNumberRoom;
     switch (f->type()) {
-    case FieldType::Currency: return moneyText(f->asMoney(), f->decimals());
-    case FieldType::Float: return QString::number(f->asFloat(), 'g', 15);
-    case FieldType::Date:
-    case FieldType::DateTime: return f->asDate().toString(u"yyyy-MM-dd");
-    case FieldType::Integer: return QString::number(f->asInteger());
+    case FieldType::Currency: putNumber(out, moneyChars(buf, v.toLongLong(), f->decimals()), end); return;
+    case FieldType::Float: out.put(QString::number(v.toDouble(), 'g', 15)); return;
+    case FieldType::Date: putIsoDate(out, v.toDate()); return;
+    case FieldType::DateTime: putIsoDate(out, f->asDate()); return;
+    case FieldType::Integer: {
+        const qint64 n = v.toLongLong();
+        char16_t *p = digitsBefore(end, n < 0 ? 0 - quint64(n) : quint64(n));
+        if (n < 0)
+            *--p = u'-';
+        putNumber(out, p, end);
+        return;
+    }
+    case FieldType::String:
+        if (v.typeId() == QMetaType::QString) {
+            putCsvText(out, *static_cast<const QString *>(v.constData()));
+            return;
+        }
+        break;
     default: break;
     }
-    QString s = f->asString();
-    if (s.contains(u';') || s.contains(u'"') || s.contains(u'\n') || s.contains(u'\r'))
-        s = u'"' + s.replace(u'"', QStringLiteral("\"\"")) + u'"';
-    return s;
+    putCsvText(out, f->asString());
 }
 
 QJsonValue jsonValue(const Field *f)
@@ -154,24 +287,47 @@ QString formatSection(ClientDataSet &ds, SectionFormat format)
         }
         return QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
     }
-    QString out = ds.fieldNames().join(u';') + u'\n';
+    // The cells are written straight into the text, which is sized once
+    // after the first record for all of them.
+    CsvText out;
+    out.put(ds.fieldNames().join(u';'));
+    out.put(u'\n');
+    const int n = ds.fieldCount();
+    std::vector<const Field *> fields(size_t(std::max(n, 0)));
+    for (int i = 0; i < n; ++i)
+        fields[size_t(i)] = ds.field(i);
+    bool sized = false;
     for (ds.first(); !ds.eof(); ds.next()) {
-        QStringList cells;
-        for (int i = 0; i < ds.fieldCount(); ++i)
-            cells << csvText(ds.field(i));
-        out += cells.join(u';') + u'\n';
+        const qsizetype start = out.size();
+        for (int i = 0; i < n; ++i) {
+            if (i > 0)
+                out.put(u';');
+            putCsvCell(out, fields[size_t(i)]);
+        }
+        out.put(u'\n');
+        if (!sized) {
+            out.reserve(start + (out.size() - start + 8) * qsizetype(ds.recordCount()) * 5 / 4);
+            sized = true;
+        }
     }
-    return out;
+    return out.take();
 }
 
 // ---------------------------------------------------------------- load
 
 namespace {
 
+struct InputCell
+{
+    const CatalogueColumn *column;
+    QString written; // the column's name as the file writes it
+    QVariant value;  // text, or a JSON true/false
+};
+
 struct InputRow
 {
     QString place; // "riga N" of a CSV, "elemento N" of a JSON array
-    QList<QPair<QString, QVariant>> cells; // column as written, value (text, or a JSON true/false)
+    QList<InputCell> cells;
 };
 
 [[noreturn]] void refuseFile(const QString &why)
@@ -294,25 +450,30 @@ QList<QStringList> parseCsv(const QString &text, QList<int> &lines, QChar sep)
             quoted = true;
             any = true;
         } else if (ch == sep) {
-            cur << cell;
-            cell.clear();
+            cur.append(std::move(cell));
+            cell = QString();
             any = true;
         } else if (ch == u'\r') {
             continue;
         } else if (ch == u'\n') {
             if (any || !cell.isEmpty()) {
-                cur << cell;
-                records << cur;
+                cur.append(std::move(cell));
+                records.append(std::move(cur));
                 lines << startLine;
             }
-            cur.clear();
-            cell.clear();
+            cur = QStringList();
+            cell = QString();
             any = false;
             ++line;
             startLine = line;
         } else {
-            cell += ch;
+            // The rest of the cell up to what ends it or is left out, at once.
+            int j = i + 1;
+            while (j < text.size() && text[j] != sep && text[j] != u'\n' && text[j] != u'\r')
+                ++j;
+            cell.append(QStringView(text).sliced(i, j - i));
             any = true;
+            i = j - 1;
         }
     }
     if (any || !cell.isEmpty()) {
@@ -345,6 +506,7 @@ QList<InputRow> readCsv(const QString &text, const CatalogueTable &table)
     // is read: a file that is not one of this table's replaces nothing.
     const QString headerPlace = QStringLiteral("riga %1").arg(lines.first());
     QStringList header;
+    QList<const CatalogueColumn *> columns;
     QHash<QString, int> position;
     for (int c = 0; c < records.first().size(); ++c) {
         const QString name = records.first()[c].trimmed();
@@ -360,6 +522,7 @@ QList<InputRow> readCsv(const QString &text, const CatalogueTable &table)
                                                  .arg(*it + 1).arg(c + 1));
         position.insert(col.name.toUpper(), c);
         header << name;
+        columns << &col;
     }
     for (int r = 1; r < records.size(); ++r) {
         const QStringList &rec = records[r];
@@ -370,9 +533,10 @@ QList<InputRow> readCsv(const QString &text, const CatalogueTable &table)
             refuse(place, QStringLiteral("n. %1").arg(header.size() + 1),
                    QStringLiteral("più valori che colonne nell'intestazione"));
         InputRow row{place, {}};
+        row.cells.reserve(rec.size());
         for (int c = 0; c < rec.size(); ++c)
-            row.cells.append({header[c], rec[c]});
-        rows << row;
+            row.cells.append({columns[c], header[c], rec[c]});
+        rows.append(std::move(row));
     }
     return rows;
 }
@@ -455,7 +619,8 @@ QList<InputRow> readJson(const QString &path, const QString &text, const Catalog
         QSet<QString> columns;
         for (auto it = o.begin(); it != o.end(); ++it) {
             const QString &name = it.key();
-            const QString column = knownColumn(table, r.place, name).name.toUpper();
+            const CatalogueColumn &known = knownColumn(table, r.place, name);
+            const QString column = known.name.toUpper();
             if (columns.contains(column))
                 refuse(r.place, shown(name), QStringLiteral("colonna ripetuta nello stesso oggetto"));
             columns.insert(column);
@@ -485,7 +650,7 @@ QList<InputRow> readJson(const QString &path, const QString &text, const Catalog
             case QJsonValue::Object:
                 refuse(r.place, shown(name), QStringLiteral("un oggetto annidato non è un valore ammesso (una colonna ha un solo valore)"));
             }
-            r.cells.append({name, cell});
+            r.cells.append({&known, name, cell});
         }
         rows << r;
     }
@@ -526,6 +691,72 @@ QList<InputRow> readInput(const QString &path, const CatalogueTable &table)
 // fields hold (16 characters with sign, comma and cents).
 constexpr int kAmountDigits = 12;
 
+// The usual form of an amount, "-1234.56" or "1234,56" (an optional minus,
+// digits, at most one decimal mark and the digits after it), read without
+// the general rules when it is within the column's decimals and the digits
+// an amount may have. Anything else, thousands separators too, is left to
+// those rules and their messages.
+std::optional<double> plainAmount(const QString &t, int decimals)
+{
+    char buf[64];
+    const qsizetype n = t.size();
+    if (n == 0 || n >= qsizetype(sizeof buf))
+        return std::nullopt;
+    qsizetype i = 0;
+    if (t[0] == u'-')
+        buf[i++] = '-';
+    int whole = 0, significant = 0, fraction = -1;
+    for (; i < n; ++i) {
+        const char16_t c = t[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            buf[i] = char(c);
+            if (fraction >= 0) {
+                ++fraction;
+            } else {
+                ++whole;
+                if (significant > 0 || c != u'0')
+                    ++significant;
+            }
+        } else if ((c == u'.' || c == u',') && fraction < 0 && whole > 0) {
+            buf[i] = '.';
+            fraction = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (whole == 0 || fraction == 0 || fraction > decimals || significant > kAmountDigits)
+        return std::nullopt;
+    double d = 0;
+    const auto r = std::from_chars(buf, buf + n, d);
+    if (r.ec != std::errc() || r.ptr != buf + n)
+        return std::nullopt;
+    return d;
+}
+
+// A date as "yyyy-MM-dd" or "dd/MM/yyyy" in ASCII digits, read without the
+// general date parser; invalid for anything else, which that parser decides.
+QDate plainDate(const QString &t)
+{
+    if (t.size() != 10)
+        return {};
+    auto number = [&](int from, int width, int &out) {
+        out = 0;
+        for (int i = from; i < from + width; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            out = out * 10 + (c - u'0');
+        }
+        return true;
+    };
+    int y = 0, m = 0, d = 0;
+    if (t[4] == u'-' && t[7] == u'-' && number(0, 4, y) && number(5, 2, m) && number(8, 2, d))
+        return QDate(y, m, d);
+    if (t[2] == u'/' && t[5] == u'/' && number(0, 2, d) && number(3, 2, m) && number(6, 4, y))
+        return QDate(y, m, d);
+    return {};
+}
+
 // A cell as the value of a catalogue column; invalid for an empty cell.
 QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString &place, const QString &written)
 {
@@ -534,7 +765,7 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString
     if (cell.typeId() == QMetaType::Bool) {
         if (col.kind == ColumnKind::Flag)
             return qint64(cell.toBool() ? 1 : 0);
-        refuse(place, written, QStringLiteral("un valore vero/falso è ammesso solo in una colonna 0/1"));
+        refuse(place, shown(written), QStringLiteral("un valore vero/falso è ammesso solo in una colonna 0/1"));
     }
     const QString raw = cell.toString();
     const QString t = raw.trimmed();
@@ -543,12 +774,12 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString
     switch (col.kind) {
     case ColumnKind::Text:
         if (const int bad = firstForbidden(raw); bad >= 0)
-            refuse(place, written, forbiddenWhy(raw[bad]));
+            refuse(place, shown(written), forbiddenWhy(raw[bad]));
         for (const QChar c : raw)
             if (c.unicode() > 0xff)
-                refuse(place, written, beyondLatin1Why(c));
+                refuse(place, shown(written), beyondLatin1Why(c));
         if (col.size > 0 && raw.size() > col.size)
-            refuse(place, written, QStringLiteral("il testo \"%1\" supera i %2 caratteri").arg(shown(raw)).arg(col.size));
+            refuse(place, shown(written), QStringLiteral("il testo \"%1\" supera i %2 caratteri").arg(shown(raw)).arg(col.size));
         return raw;
     case ColumnKind::Blob:
         return raw;
@@ -558,12 +789,14 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString
         bool ok = false;
         const qint64 n = t.toLongLong(&ok);
         if (!ok)
-            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(shown(t)));
+            refuse(place, shown(written), QStringLiteral("valore \"%1\" non valido (atteso un numero intero)").arg(shown(t)));
         if (col.kind == ColumnKind::Flag && n != 0 && n != 1)
-            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso 0 o 1)").arg(shown(t)));
+            refuse(place, shown(written), QStringLiteral("valore \"%1\" non valido (atteso 0 o 1)").arg(shown(t)));
         return n;
     }
     case ColumnKind::Decimal: {
+        if (const std::optional<double> d = plainAmount(t, col.decimals))
+            return *d;
         QString s = t;
         // "1.234,56", "1234,56" and "1234.56": the last mark is the decimal one.
         const int lastComma = s.lastIndexOf(u',');
@@ -579,25 +812,27 @@ QVariant convert(const CatalogueColumn &col, const QVariant &cell, const QString
         static const QRegularExpression rx(QStringLiteral("^-?(\\d+)(\\.\\d+)?$"));
         const QRegularExpressionMatch m = rx.match(s);
         if (!m.hasMatch())
-            refuse(place, written, QStringLiteral("valore \"%1\" non valido (atteso un importo)").arg(shown(t)));
+            refuse(place, shown(written), QStringLiteral("valore \"%1\" non valido (atteso un importo)").arg(shown(t)));
         const int dot = s.indexOf(u'.');
         if (dot >= 0 && s.size() - dot - 1 > col.decimals)
-            refuse(place, written, QStringLiteral("valore \"%1\" non valido (al massimo %2 decimali)").arg(shown(t)).arg(col.decimals));
+            refuse(place, shown(written), QStringLiteral("valore \"%1\" non valido (al massimo %2 decimali)").arg(shown(t)).arg(col.decimals));
         QString digits = m.captured(1);
         while (digits.size() > 1 && digits.startsWith(u'0'))
             digits.remove(0, 1);
         if (digits.size() > kAmountDigits)
-            refuse(place, written, QStringLiteral("importo \"%1\" fuori dall'intervallo ammesso (al massimo %2 cifre prima dei "
+            refuse(place, shown(written), QStringLiteral("importo \"%1\" fuori dall'intervallo ammesso (al massimo %2 cifre prima dei "
                                                   "decimali, 999.999.999.999,99 in valore assoluto)")
                                        .arg(shown(t)).arg(kAmountDigits));
         return s.toDouble();
     }
     case ColumnKind::Date: {
+        if (const QDate d = plainDate(t); d.isValid())
+            return d;
         QDate d = QDate::fromString(t, u"yyyy-MM-dd");
         if (!d.isValid())
             d = QDate::fromString(t, u"dd/MM/yyyy");
         if (!d.isValid())
-            refuse(place, written, QStringLiteral("data \"%1\" non valida (attesa aaaa-mm-gg oppure gg/mm/aaaa)").arg(shown(t)));
+            refuse(place, shown(written), QStringLiteral("data \"%1\" non valida (attesa aaaa-mm-gg oppure gg/mm/aaaa)").arg(shown(t)));
         return d;
     }
     }
@@ -679,8 +914,13 @@ void checkOneRow(const CatalogueTable &table, ClientDataSet &ds, const RowNames 
 
 void checkRows(const CatalogueTable &table, ClientDataSet &ds, const RowNames &names)
 {
+    // The table's checks are looked up once for all its rows.
+    const QList<SectionLoadHooks::RowCheck> rowChecks = checks().value(table.name.toUpper());
     for (ds.first(); !ds.eof(); ds.next()) {
-        const SectionLoadHooks::Fault f = SectionLoadHooks::checkRow(table.name, ds);
+        SectionLoadHooks::Fault f;
+        for (const SectionLoadHooks::RowCheck &c : rowChecks)
+            if (f = c(ds); !f.isEmpty())
+                break;
         if (f.isEmpty())
             continue;
         const QString why = QString(f.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) + (names.isSaved() ? kReplaceHint : QString());
@@ -752,25 +992,36 @@ SectionLoadResult fillSection(TQmrDBCds &service, const CatalogueTable &table, C
     return result;
 }
 
+// The file's rows as the values of their columns. Everything is converted
+// before the section is touched: a refused file leaves no trace. A row's
+// texts go as soon as it is converted, so that a large file is not held
+// twice.
+QList<Ready> readyRows(const QString &path, const CatalogueTable &table)
+{
+    QList<InputRow> input = readInput(path, table);
+    QList<Ready> ready;
+    ready.reserve(input.size());
+    for (InputRow &r : input) {
+        Ready out{r.place, {}};
+        out.values.reserve(r.cells.size());
+        for (const InputCell &cell : std::as_const(r.cells)) {
+            const CatalogueColumn &col = *cell.column;
+            // The service numbers the rows itself.
+            if (col.name.compare(u"IFISRIGO", Qt::CaseInsensitive) == 0)
+                continue;
+            out.values.append({&col, convert(col, cell.value, r.place, cell.written)});
+        }
+        ready.append(std::move(out));
+        r = InputRow();
+    }
+    return ready;
+}
+
 } // namespace
 
 SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, const QString &path, bool replace)
 {
-    const QList<InputRow> input = readInput(path, table);
-    // Everything is converted before the section is touched: a refused file
-    // leaves no trace.
-    QList<Ready> ready;
-    for (const InputRow &r : input) {
-        Ready out{r.place, {}};
-        for (const auto &[name, cell] : r.cells) {
-            const CatalogueColumn &col = knownColumn(table, r.place, name);
-            // The service numbers the rows itself.
-            if (col.name.compare(u"IFISRIGO", Qt::CaseInsensitive) == 0)
-                continue;
-            out.values.append({&col, convert(col, cell, r.place, shown(name))});
-        }
-        ready << out;
-    }
+    QList<Ready> ready = readyRows(path, table);
 
     // The rows read, checked and written again are the table's as long as
     // the transaction lasts: a second load of the table waits for this one.
@@ -782,6 +1033,7 @@ SectionLoadResult loadSection(TQmrDBCds &service, const CatalogueTable &table, c
         service.OpenCds(ds, table.name);
         RowNames names(ds);
         SectionLoadResult result = fillSection(service, table, ds, ready, replace, names);
+        ready = QList<Ready>(); // the dataset holds the values now
         checkOneRow(table, ds, names, replace);
         checkRows(table, ds, names);
         result.warnings << SectionLoadHooks::runWarnings(table.name, ds);

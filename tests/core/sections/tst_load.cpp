@@ -193,6 +193,91 @@ private Q_SLOTS:
         QVERIFY2(shown.contains(QStringLiteral("-999999999999.99")), qPrintable(shown));
     }
 
+    // Amounts and dates in the forms a spreadsheet writes and in odd ones:
+    // each is kept as the value it stands for, as show prints it, or
+    // refused with what is wrong with it.
+    void cellsReadAsWritten_data()
+    {
+        QTest::addColumn<QString>("db");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("shown");   // the cell as show prints it
+        QTest::addColumn<QString>("refused"); // the message after the place; empty when kept
+        const QString amount = QStringLiteral("FPSTRITOPEARTE"), date = QStringLiteral("DPSTDTVERS");
+        auto notAmount = [](const char *v) { return QStringLiteral("valore \"%1\" non valido (atteso un importo)").arg(QLatin1String(v)); };
+        auto notDate = [](const char *v) {
+            return QStringLiteral("data \"%1\" non valida (attesa aaaa-mm-gg oppure gg/mm/aaaa)").arg(QLatin1String(v));
+        };
+        struct Case { const char *name; QString column; const char *cell; const char *shown; QString refused; };
+        const QList<Case> cases{
+            {"whole amount", amount, "10", "10.00", {}},
+            {"decimal comma", amount, "10,5", "10.50", {}},
+            {"decimal point", amount, "10.50", "10.50", {}},
+            {"negative cent", amount, "-0,01", "-0.01", {}},
+            {"leading zeros", amount, "0000000000001234,56", "1234.56", {}},
+            {"spaces around", amount, " 12,30 ", "12.30", {}},
+            {"thousands points", amount, "1.234.567,89", "1234567.89", {}},
+            {"thousands commas", amount, "1,234.56", "1234.56", {}},
+            {"cents of a binary fraction", amount, "0,07", "0.07", {}},
+            {"largest amount", amount, "999999999999.99", "999999999999.99", {}},
+            {"largest negative amount", amount, "-999999999999,99", "-999999999999.99", {}},
+            {"negative zero", amount, "-0", "", {}},
+            {"comma of thousands alone", amount, "1,234", "", QStringLiteral("valore \"1,234\" non valido (al massimo 2 decimali)")},
+            {"thirteen digits", amount, "1000000000000", "",
+             QStringLiteral("importo \"1000000000000\" fuori dall'intervallo ammesso (al massimo 12 cifre prima dei decimali, "
+                            "999.999.999.999,99 in valore assoluto)")},
+            {"mark without decimals", amount, "12.", "", notAmount("12.")},
+            {"decimals without units", amount, ".5", "", notAmount(".5")},
+            {"plus sign", amount, "+5", "", notAmount("+5")},
+            {"minus alone", amount, "-", "", notAmount("-")},
+            {"exponent", amount, "1e3", "", notAmount("1e3")},
+            {"space of thousands", amount, "1 234,56", "", notAmount("1 234,56")},
+            {"two commas", amount, "12,3,4", "", notAmount("12,3,4")},
+            {"ISO date of a leap year", date, "2024-02-29", "2024-02-29", {}},
+            {"Italian date of a leap year", date, "29/02/2024", "2024-02-29", {}},
+            {"date with spaces", date, " 2024-01-16 ", "2024-01-16", {}},
+            {"year of three digits", date, "01/01/0999", "0999-01-01", {}},
+            {"last day", date, "31/12/9999", "9999-12-31", {}},
+            {"29 February of a common year", date, "2023-02-29", "", notDate("2023-02-29")},
+            {"29/02 of a common year", date, "29/02/2023", "", notDate("29/02/2023")},
+            {"29 February of 1900", date, "1900-02-29", "", notDate("1900-02-29")},
+            {"year 0", date, "0000-01-01", "", notDate("0000-01-01")},
+            {"month 13", date, "2024-13-01", "", notDate("2024-13-01")},
+            {"day 0", date, "00/01/2024", "", notDate("00/01/2024")},
+            {"month of one digit", date, "2024-1-16", "", notDate("2024-1-16")},
+            {"date and time", date, "2024-01-16T10:00", "", notDate("2024-01-16T10:00")},
+            {"letter in the day", date, "2024-01-1x", "", notDate("2024-01-1x")},
+        };
+        for (const char *db : {"sqlite", "postgresql"})
+            for (const Case &c : cases)
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(c.name))))
+                    << QString::fromLatin1(db) << c.column << QString::fromLatin1(c.cell) << QString::fromLatin1(c.shown)
+                    << c.refused;
+    }
+
+    void cellsReadAsWritten()
+    {
+        OPEN_SERVICE();
+        QFETCH(QString, column);
+        QFETCH(QString, cell);
+        QFETCH(QString, shown);
+        QFETCH(QString, refused);
+        const QString message = refusal(svc, kSt, QStringLiteral("SPSTMESE;%1\n01;%2\n").arg(column, cell).toUtf8(), false);
+        if (!refused.isEmpty()) {
+            QCOMPARE(message, QStringLiteral("Il file non è stato caricato: riga 2, colonna %1: %2").arg(column, refused));
+            QVERIFY(rowsOf(svc, kSt).isEmpty());
+            return;
+        }
+        QCOMPARE(message, QString());
+        ClientDataSet ds;
+        svc.OpenCds(ds, kSt);
+        QCOMPARE(ds.recordCount(), 1);
+        const QStringList lines = formatSection(ds, SectionFormat::Csv).split(u'\n');
+        const qsizetype at = lines.first().split(u';').indexOf(column);
+        QVERIFY(at >= 0);
+        QCOMPARE(lines.at(1).split(u';').at(at), shown);
+    }
+
     void windows1252IsRead_data() { TestDatabase::addDatabaseRows(); }
     void windows1252IsRead()
     {
