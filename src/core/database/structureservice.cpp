@@ -145,10 +145,11 @@ QString saveHeadSql(Dialect d)
 {
     return QStringLiteral(
         "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
-        "(SELECT COUNT(*) FROM tcds_struttura), (SELECT COALESCE(SUM(icdsid), 0) FROM tcds_struttura), "
-        "(SELECT COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) FROM tcds_struttura), "
-        "(SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
-        "FROM tcds_struttura cds WHERE cds.icdsid = ?")
+        "sig.n, sig.ids, sig.periods, (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
+        // The summary in one pass over the structure table.
+        "FROM tcds_struttura cds CROSS JOIN (SELECT COUNT(*) AS n, COALESCE(SUM(icdsid), 0) AS ids, "
+        "COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) AS periods FROM tcds_struttura) sig "
+        "WHERE cds.icdsid = ?")
         + (d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString());
 }
 
@@ -461,14 +462,16 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     QList<Refresh> refreshes;
     QString errorText;
     bool failed = false;
-    // Every statement of the save is kept by the connection between saves:
-    // on a server each prepare and each release would be a round trip.
-    auto execute = [&](const QString &sql, const QVariantList &params) { c.execPrepared(sql, params).finish(); };
     try {
+        // The writes go to a server together, once the save has read what it
+        // needs; a read in between sends those before it first.
+        SaveWrites writes(c);
+        auto execute = [&](const QString &sql, const QVariantList &params) { writes.exec(sql, params); };
         const QVector<DeltaRecord> delta = ds.delta();
         qint64 crfId = st.crfId;
         auto period = [&] {
             if (crfId == 0) {
+                writes.send();
                 crfId = c.getCroFiscale(Programma.toLower(), anno, mese);
                 rememberPeriod(name, mese, anno, crfId);
             }
@@ -488,7 +491,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             slotOf[i] = ValueRow::Slot(prefixSlot(prefixOf(ds.field(i)->type())));
         std::vector<ValueRow> pending;
         auto flush = [&](qint64 crf) {
-            insertValueRows(c, st.id, crf, names, pending);
+            writes.insertRows(st.id, crf, names, pending);
             pending.clear();
         };
         auto fieldValue = [&](const DeltaRecord &d, int i) { return i >= 0 ? d.values.value(i) : QVariant(); };
@@ -523,9 +526,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 goneEntries << fieldValue(d, iAfi).toLongLong();
             goneRecords << (iRigo >= 0 ? fieldValue(d, iRigo).toLongLong() : 0);
         }
-        deleteKeyedRows(c, QStringLiteral("tafi_anafiscale"), QStringLiteral("iafiid"), goneEntries);
-        deleteKeyedRows(c, QStringLiteral("tfis_datifiscali"), QStringLiteral("ifisrigo"), goneRecords,
-                        QStringLiteral("icdsid"), st.id);
+        writes.deleteKeyed(QStringLiteral("tafi_anafiscale"), QStringLiteral("iafiid"), goneEntries);
+        writes.deleteKeyed(QStringLiteral("tfis_datifiscali"), QStringLiteral("ifisrigo"), goneRecords,
+                           QStringLiteral("icdsid"), st.id);
 
         for (const DeltaRecord &d : delta) {
             if (d.status == UpdateStatus::Deleted)
@@ -557,6 +560,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 const QString gruppo = pairGruppo ? sideText(*pairGruppo) : QString();
                 qint64 afiId = 0;
                 if (!st.anagrafica && pairCodFis && ds.hasField(pairCodFis->fieldSide)) {
+                    writes.send();
                     const QVariant found = c.scalarPrepared(kRegistryLookupSql,
                         {anno, mese, mese, Programma.toLower(), sideText(*pairCodFis).toLower(), gruppo, gruppo});
                     if (found.isValid() && !found.isNull())
@@ -639,6 +643,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             flush(period());
         if (st.rigo != firstRigo)
             execute(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = ? WHERE icdsid = ?"), {st.rigo, st.id});
+        writes.send();
         if (own)
             c.commit();
     } catch (const std::exception &e) {

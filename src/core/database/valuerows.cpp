@@ -3,6 +3,7 @@
 #include "base/errors.h"
 #include "database/sqlconnection.h"
 
+#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 
@@ -61,7 +62,9 @@ EQxError pgFailure(TQxSQLConnection &c, PGconn *pg, const PGresult *r, const QSt
 {
     const char *state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     const bool lost = PQstatus(pg) != CONNECTION_OK;
-    return c.failure(QSqlError(QStringLiteral("QPSQL: Unable to create query"), QString::fromUtf8(PQerrorMessage(pg)),
+    // In a pipeline the connection's message may be another statement's.
+    const char *message = r && *PQresultErrorMessage(r) ? PQresultErrorMessage(r) : PQerrorMessage(pg);
+    return c.failure(QSqlError(QStringLiteral("QPSQL: Unable to create query"), QString::fromUtf8(message),
                                lost ? QSqlError::ConnectionError : QSqlError::StatementError,
                                QString::fromLatin1(state ? state : "")),
                      sql);
@@ -139,6 +142,92 @@ void appendCopyText(QByteArray &out, const QByteArray &utf8)
         }
     }
 }
+
+// "?" becomes "$n": the statements of the program hold no "?" of their own.
+QByteArray numberedParameters(const QString &sql)
+{
+    QString text;
+    text.reserve(sql.size() + 16);
+    int n = 0;
+    for (const QChar ch : sql) {
+        if (ch == u'?')
+            text += u'$' + QString::number(++n);
+        else
+            text += ch;
+    }
+    return text.toUtf8();
+}
+
+// Parameters in libpq's text format, a null pointer for a null. The server
+// reads each text as the type its place in the statement asks for, as it
+// reads a field of COPY.
+class PgParams
+{
+public:
+    PgParams() = default;
+    explicit PgParams(const QVariantList &params)
+    {
+        for (const QVariant &v : params)
+            add(v);
+    }
+    void add(const QVariant &v)
+    {
+        if (!v.isValid() || v.isNull()) {
+            addNull();
+            return;
+        }
+        QByteArray b;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            appendInteger(b, v.toLongLong());
+            break;
+        case QMetaType::Bool:
+            b = v.toBool() ? "true" : "false";
+            break;
+        case QMetaType::Double:
+            appendDouble(b, v.toDouble());
+            break;
+        case QMetaType::QDate:
+            appendDate(b, v.toDate());
+            break;
+        default:
+            b = v.toString().toUtf8();
+        }
+        addText(std::move(b));
+    }
+    void addText(QByteArray text)
+    {
+        m_values.push_back(std::move(text));
+        m_null.push_back(false);
+    }
+    void addInteger(qint64 v)
+    {
+        QByteArray b;
+        appendInteger(b, v);
+        addText(std::move(b));
+    }
+    void addNull()
+    {
+        m_values.emplace_back();
+        m_null.push_back(true);
+    }
+    int count() const { return int(m_values.size()); }
+    // Valid while the parameters are neither added to nor moved.
+    const char *const *pointers() const
+    {
+        m_pointers.resize(m_values.size());
+        for (size_t i = 0; i < m_values.size(); ++i)
+            m_pointers[i] = m_null[i] ? nullptr : m_values[i].constData();
+        return m_pointers.data();
+    }
+
+private:
+    std::vector<QByteArray> m_values;
+    std::vector<bool> m_null;
+    mutable std::vector<const char *> m_pointers;
+};
 
 // Rows per INSERT statement: each step of a statement has a cost of its own
 // (its start and end in the engine), paid once for a group of rows.
@@ -377,34 +466,154 @@ void deleteSqlite(TQxSQLConnection &c, const QString &table, const QString &keyC
 }
 
 // On a server every statement is a round trip: all the keys go in one, as an array.
-void deletePostgres(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
-                    const QString &scopeColumn, qint64 scope)
+QString postgresDeleteSql(const QString &table, const QString &keyColumn, const QString &scopeColumn)
 {
-    PGconn *pg = pgOf(c);
     const bool scoped = !scopeColumn.isEmpty();
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE ").arg(table)
+    return QStringLiteral("DELETE FROM %1 WHERE ").arg(table)
         + (scoped ? scopeColumn + QStringLiteral(" = $1 AND ") : QString()) + keyColumn
         // A join with the keys: "= ANY" of a long array is tried element by
         // element against every row.
         + (scoped ? QStringLiteral(" IN (SELECT unnest($2::bigint[]))") : QStringLiteral(" IN (SELECT unnest($1::bigint[]))"));
-    QByteArray scopeText, array = "{";
-    appendInteger(scopeText, scope);
+}
+
+PgParams postgresDeleteParams(const QList<qint64> &keys, const QString &scopeColumn, qint64 scope)
+{
+    PgParams p;
+    if (!scopeColumn.isEmpty())
+        p.addInteger(scope);
+    QByteArray array = "{";
     for (qsizetype i = 0; i < keys.size(); ++i) {
         if (i > 0)
             array.append(',');
         appendInteger(array, keys.at(i));
     }
     array.append('}');
-    const char *values[2] = {scopeText.constData(), array.constData()};
+    p.addText(std::move(array));
+    return p;
+}
+
+void deletePostgres(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                    const QString &scopeColumn, qint64 scope)
+{
+    PGconn *pg = pgOf(c);
+    const QString sql = postgresDeleteSql(table, keyColumn, scopeColumn);
+    const PgParams p = postgresDeleteParams(keys, scopeColumn, scope);
     dropPendingResults(pg);
-    PGresult *r = PQexecParams(pg, sql.toUtf8().constData(), scoped ? 2 : 1, nullptr, scoped ? values : values + 1,
-                               nullptr, nullptr, 0);
+    PGresult *r = PQexecParams(pg, sql.toUtf8().constData(), p.count(), nullptr, p.pointers(), nullptr, nullptr, 0);
     if (PQresultStatus(r) != PGRES_COMMAND_OK) {
         const EQxError e = pgFailure(c, pg, r, sql);
         PQclear(r);
         throw e;
     }
     PQclear(r);
+}
+
+// Value rows of a save sent with its other statements: one INSERT whose rows
+// come as one array per column, so that its text is always the same and the
+// server prepares it once. A larger block goes by COPY, which costs one
+// exchange more but reads rows faster.
+constexpr size_t kPipelinedRows = 1000;
+
+const char kArrayInsertSql[] =
+    "INSERT INTO tfis_datifiscali (icdsid, icrfid, iafiid, ifisrigo, sfisfieldname, sfisvalue, ifisvalue, ffisvalue, "
+    "dfisvalue) SELECT $1::bigint, $2::bigint, u.a, u.r, u.n, u.s, u.i, u.f, u.d FROM unnest($3::bigint[], "
+    "$4::bigint[], $5::text[], $6::text[], $7::bigint[], $8::float8[], $9::date[]) AS u(a, r, n, s, i, f, d)";
+
+// An element of an array's text: quoted, so that no text reads as NULL or
+// splits the array.
+void appendArrayText(QByteArray &out, const QByteArray &utf8)
+{
+    out.append('"');
+    for (const char ch : utf8) {
+        if (ch == '"' || ch == '\\')
+            out.append('\\');
+        out.append(ch);
+    }
+    out.append('"');
+}
+
+PgParams postgresRowParams(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows)
+{
+    std::vector<QByteArray> quotedNames;
+    quotedNames.reserve(names.size());
+    for (const QString &n : names) {
+        QByteArray q;
+        appendArrayText(q, n.toUtf8());
+        quotedNames.push_back(q);
+    }
+    // afi, rigo, name, then the four value columns.
+    QByteArray column[7];
+    for (QByteArray &c : column) {
+        c.reserve(qsizetype(rows.size()) * 8 + 2);
+        c.append('{');
+    }
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const ValueRow &r = rows[k];
+        if (k > 0)
+            for (QByteArray &c : column)
+                c.append(',');
+        if (r.afi != 0)
+            appendInteger(column[0], r.afi);
+        else
+            column[0].append("NULL");
+        appendInteger(column[1], r.rigo);
+        column[2].append(quotedNames[size_t(r.name)]);
+        for (int slot = ValueRow::Text; slot <= ValueRow::Date; ++slot) {
+            QByteArray &c = column[3 + slot];
+            if (slot != r.slot) {
+                c.append("NULL");
+                continue;
+            }
+            switch (r.slot) {
+            case ValueRow::Text: appendArrayText(c, r.text.toUtf8()); break;
+            case ValueRow::Integer: appendInteger(c, r.integer); break;
+            case ValueRow::Number: appendDouble(c, r.number); break;
+            case ValueRow::Date: {
+                QByteArray d;
+                appendDate(d, r.date);
+                appendArrayText(c, d);
+                break;
+            }
+            }
+        }
+    }
+    PgParams p;
+    p.addInteger(cdsId);
+    p.addInteger(crfId);
+    for (QByteArray &c : column) {
+        c.append('}');
+        p.addText(std::move(c));
+    }
+    return p;
+}
+
+// The statements of the saves prepared on the server under a name of their
+// own, by text. They live as long as the driver's connection: the list is a
+// child of the driver, and starts again on another handle.
+class ServerStatements : public QObject
+{
+public:
+    using QObject::QObject;
+    PGconn *handle = nullptr;
+    QHash<QByteArray, QByteArray> names;
+    int made = 0;
+};
+
+ServerStatements &serverStatements(TQxSQLConnection &c, PGconn *pg)
+{
+    static const QString kName = QStringLiteral("jex_server_statements");
+    QSqlDriver *driver = c.db().driver();
+    auto *kept = static_cast<ServerStatements *>(driver->findChild<QObject *>(kName, Qt::FindDirectChildrenOnly));
+    if (!kept) {
+        kept = new ServerStatements(driver);
+        kept->setObjectName(kName);
+    }
+    if (kept->handle != pg) {
+        kept->handle = pg;
+        kept->names.clear();
+        kept->made = 0;
+    }
+    return *kept;
 }
 
 } // namespace
@@ -433,6 +642,121 @@ void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &k
         deleteSqlite(c, table, keyColumn, keys, scopeColumn, scope);
     else
         deletePostgres(c, table, keyColumn, keys, scopeColumn, scope);
+}
+
+// ---------------------------------------------------------------- a save's writes
+
+struct SaveWrites::Waiting
+{
+    QByteArray sql;
+    PgParams params;
+};
+
+SaveWrites::SaveWrites(TQxSQLConnection &c) : m_conn(c)
+{
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+}
+
+SaveWrites::~SaveWrites() = default;
+
+void SaveWrites::exec(const QString &sql, const QVariantList &params)
+{
+    if (m_conn.dialect() == Dialect::SQLite) {
+        m_conn.execPrepared(sql, params).finish();
+        return;
+    }
+    m_waiting.push_back({numberedParameters(sql), PgParams(params)});
+}
+
+void SaveWrites::deleteKeyed(const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                             const QString &scopeColumn, qint64 scope)
+{
+    if (keys.isEmpty())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        deleteSqlite(m_conn, table, keyColumn, keys, scopeColumn, scope);
+        return;
+    }
+    m_waiting.push_back({postgresDeleteSql(table, keyColumn, scopeColumn).toUtf8(),
+                         postgresDeleteParams(keys, scopeColumn, scope)});
+}
+
+void SaveWrites::insertRows(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows)
+{
+    if (rows.empty())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        insertSqlite(m_conn, cdsId, crfId, names, rows);
+        return;
+    }
+    if (rows.size() > kPipelinedRows) {
+        send();
+        copyPostgres(m_conn, cdsId, crfId, names, rows);
+        return;
+    }
+    m_waiting.push_back({QByteArray(kArrayInsertSql), postgresRowParams(cdsId, crfId, names, rows)});
+}
+
+void SaveWrites::send()
+{
+    if (m_waiting.empty())
+        return;
+    const std::vector<Waiting> waiting = std::move(m_waiting);
+    m_waiting.clear();
+    PGconn *pg = pgOf(m_conn);
+    ServerStatements &prepared = serverStatements(m_conn, pg);
+    auto shown = [&](size_t i) { return QString::fromUtf8(waiting[i].sql); };
+    dropPendingResults(pg);
+    if (PQenterPipelineMode(pg) != 1)
+        throw pgFailure(m_conn, pg, nullptr, shown(0));
+    // Each answer in the order sent: a statement new to the connection is
+    // prepared first, and has the answer of its preparation before its own.
+    struct Sent { size_t statement; QByteArray preparedAs; };
+    std::vector<Sent> sent;
+    QHash<QByteArray, QByteArray> preparing;
+    bool sending = true;
+    for (size_t i = 0; i < waiting.size() && sending; ++i) {
+        const Waiting &w = waiting[i];
+        QByteArray name = prepared.names.value(w.sql, preparing.value(w.sql));
+        if (name.isEmpty()) {
+            name = "jex_save_" + QByteArray::number(++prepared.made);
+            sending = PQsendPrepare(pg, name.constData(), w.sql.constData(), w.params.count(), nullptr) == 1;
+            if (sending) {
+                preparing.insert(w.sql, name);
+                sent.push_back({i, name});
+            }
+        }
+        sending = sending
+            && PQsendQueryPrepared(pg, name.constData(), w.params.count(), w.params.pointers(), nullptr, nullptr, 0) == 1;
+        if (sending)
+            sent.push_back({i, {}});
+    }
+    const bool synced = PQpipelineSync(pg) == 1;
+    // After a failure the server skips what follows it ("aborted").
+    std::optional<EQxError> failed;
+    for (const Sent &answer : sent) {
+        bool ok = false;
+        while (PGresult *r = PQgetResult(pg)) {
+            const ExecStatusType status = PQresultStatus(r);
+            ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+            if (!failed && status == PGRES_FATAL_ERROR)
+                failed = pgFailure(m_conn, pg, r, shown(answer.statement));
+            PQclear(r);
+        }
+        if (ok && !answer.preparedAs.isEmpty())
+            prepared.names.insert(waiting[answer.statement].sql, answer.preparedAs);
+    }
+    if (synced) {
+        if (PGresult *r = PQgetResult(pg))
+            PQclear(r);
+    }
+    if (!failed && (!sending || !synced))
+        failed = pgFailure(m_conn, pg, nullptr, shown(sent.empty() ? 0 : sent.back().statement));
+    if (PQexitPipelineMode(pg) != 1 && !failed)
+        failed = pgFailure(m_conn, pg, nullptr, shown(0));
+    if (failed)
+        throw *failed;
 }
 
 // ---------------------------------------------------------------- reading
@@ -590,48 +914,9 @@ public:
     PostgresBackend(TQxSQLConnection &c, const QString &sql, const QVariantList &params)
         : m_conn(c), m_pg(pgOf(c)), m_sql(sql)
     {
-        // "?" becomes "$n": the statements given here hold no "?" of their own.
-        QString text;
-        int n = 0;
-        for (const QChar ch : sql) {
-            if (ch == u'?')
-                text += u'$' + QString::number(++n);
-            else
-                text += ch;
-        }
-        std::vector<QByteArray> values;
-        values.reserve(params.size());
-        std::vector<const char *> pointers;
-        for (const QVariant &v : params) {
-            if (!v.isValid() || v.isNull()) {
-                values.emplace_back();
-                pointers.push_back(nullptr);
-                continue;
-            }
-            QByteArray b;
-            switch (v.typeId()) {
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::UInt:
-                appendInteger(b, v.toLongLong());
-                break;
-            case QMetaType::Bool:
-                b = v.toBool() ? "true" : "false";
-                break;
-            case QMetaType::Double:
-                appendDouble(b, v.toDouble());
-                break;
-            case QMetaType::QDate:
-                appendDate(b, v.toDate());
-                break;
-            default:
-                b = v.toString().toUtf8();
-            }
-            values.push_back(b);
-            pointers.push_back(values.back().constData());
-        }
+        const PgParams p(params);
         dropPendingResults(m_pg);
-        if (PQsendQueryParams(m_pg, text.toUtf8().constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+        if (PQsendQueryParams(m_pg, numberedParameters(sql).constData(), p.count(), nullptr, p.pointers(), nullptr,
                               nullptr, 0) != 1)
             throw pgFailure(m_conn, m_pg, nullptr, m_sql);
         PQsetSingleRowMode(m_pg);

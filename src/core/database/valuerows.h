@@ -48,6 +48,38 @@ void insertValueRows(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStr
 void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
                      const QString &scopeColumn = {}, qint64 scope = 0);
 
+// The writes of one save, in the order they are added: value rows, key-list
+// deletes and single statements. On PostgreSQL they wait here and go to the
+// server together when sent, in one exchange (libpq's pipeline mode), except
+// a large block of value rows, which goes by COPY; on SQLite each runs as it
+// is added. The first failure is thrown as EQxError, at the latest by send();
+// what went before it goes with the caller's rollback. A read of the tables
+// written comes after a send(), so that it sees every write before it.
+class SaveWrites
+{
+public:
+    explicit SaveWrites(TQxSQLConnection &c);
+    ~SaveWrites();
+    SaveWrites(const SaveWrites &) = delete;
+    SaveWrites &operator=(const SaveWrites &) = delete;
+
+    // A statement with positional "?" parameters: program text, never user text.
+    void exec(const QString &sql, const QVariantList &params);
+    // As deleteKeyedRows().
+    void deleteKeyed(const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                     const QString &scopeColumn = {}, qint64 scope = 0);
+    // As insertValueRows().
+    void insertRows(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows);
+    // Sends what waits and reads every answer.
+    void send();
+
+    struct Waiting;
+
+private:
+    TQxSQLConnection &m_conn;
+    std::vector<Waiting> m_waiting;
+};
+
 // A forward-only SELECT run on the driver's handle, for reads of many rows.
 // Parameters are positional "?". value() gives what the Qt driver would
 // give for the column; the typed accessors avoid the QVariant.

@@ -82,6 +82,32 @@ void addBoomTrigger(TQxSQLConnection &c)
     }
 }
 
+// The rows of the table that meet the condition are refused.
+void addRefusal(TQxSQLConnection &c, const QString &event, const QString &table, const QString &condition)
+{
+    if (c.dialect() == Dialect::SQLite) {
+        c.exec(QStringLiteral("CREATE TRIGGER tst_refuse BEFORE %1 ON %2 WHEN %3 "
+                              "BEGIN SELECT RAISE(ABORT, 'rifiutato dal trigger'); END").arg(event, table, condition));
+    } else {
+        c.exec(QStringLiteral("CREATE FUNCTION tst_refuse() RETURNS trigger AS $$ BEGIN "
+                              "IF %1 THEN RAISE EXCEPTION 'rifiutato dal trigger'; END IF; "
+                              "IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; RETURN NEW; END $$ LANGUAGE plpgsql")
+                   .arg(condition));
+        c.exec(QStringLiteral("CREATE TRIGGER tst_refuse BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION tst_refuse()")
+                   .arg(event, table));
+    }
+}
+
+void dropRefusal(TQxSQLConnection &c, const QString &table)
+{
+    if (c.dialect() == Dialect::SQLite) {
+        c.exec(QStringLiteral("DROP TRIGGER tst_refuse"));
+    } else {
+        c.exec(QStringLiteral("DROP TRIGGER tst_refuse ON %1").arg(table));
+        c.exec(QStringLiteral("DROP FUNCTION tst_refuse()"));
+    }
+}
+
 } // namespace
 
 #define OPEN_SERVICE()                                                    \
@@ -123,6 +149,8 @@ private Q_SLOTS:
     void failedSaveRollsBack();
     void failedLargeSaveLeavesNothing_data() { TestDatabase::addDatabaseRows(); }
     void failedLargeSaveLeavesNothing();
+    void failedWriteInCallerTransaction_data();
+    void failedWriteInCallerTransaction();
     void callerTransaction_data() { TestDatabase::addDatabaseRows(); }
     void callerTransaction();
     void unknownSection_data() { TestDatabase::addDatabaseRows(); }
@@ -713,6 +741,93 @@ void TstDbCds::failedLargeSaveLeavesNothing()
     back.post();
     svc.SaveCds(back, QStringLiteral("TSEZ"));
     QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), valuesBefore + 1);
+}
+
+void TstDbCds::failedWriteInCallerTransaction_data()
+{
+    QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("condition");
+    // The writes of the save in the order they go: the old values, the
+    // registry entries, the new values, the record counter.
+    struct Case { const char *name, *event, *table, *condition; };
+    const QList<Case> cases{
+        {"old values", "DELETE", "tfis_datifiscali", "OLD.icdsid = 1000"},
+        {"registry entry", "UPDATE", "tafi_anafiscale", "NEW.saficognome = 'VERDI'"},
+        {"new values", "INSERT", "tfis_datifiscali", "NEW.icdsid = 1000"},
+        {"record counter", "UPDATE", "tcds_struttura", "NEW.icdsid = 1000"},
+    };
+    for (const char *db : {"sqlite", "postgresql"})
+        for (const Case &c : cases)
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(db), QLatin1String(c.name))))
+                << QString::fromLatin1(db) << QString::fromLatin1(c.event) << QString::fromLatin1(c.table)
+                << QString::fromLatin1(c.condition);
+}
+
+// A write refused anywhere in a save inside the caller's transaction: the
+// save throws, the caller's rollback takes the earlier save of the
+// transaction with it, and the connection serves the next transaction.
+void TstDbCds::failedWriteInCallerTransaction()
+{
+    OPEN_SERVICE();
+    QFETCH(QString, event);
+    QFETCH(QString, table);
+    QFETCH(QString, condition);
+    addStructure(conn, 1000, QStringLiteral("TANA"), 2024, personFields(), kPersonMap, true);
+    addStructure(conn, 1001, QStringLiteral("TALT"), 2024, personFields());
+    ClientDataSet ana, alt;
+    svc.OpenCds(ana, QStringLiteral("TANA"));
+    svc.OpenCds(alt, QStringLiteral("TALT"));
+    appendPerson(ana, QStringLiteral("AAA"), QStringLiteral("D"), QStringLiteral("primo"));
+    svc.SaveCds(ana, QStringLiteral("TANA"));
+    const qint64 valuesBefore = count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali"));
+    addRefusal(conn, event, table, condition);
+
+    auto change = [&] {
+        appendPerson(alt, QStringLiteral("CCC"), QStringLiteral("D"), QStringLiteral("altro"));
+        QVERIFY(ana.locate(QStringLiteral("SNOTE"), QStringLiteral("primo")));
+        ana.edit();
+        ana.fieldByName(QStringLiteral("SCOGNOME"))->setValue(QStringLiteral("VERDI"));
+        ana.fieldByName(QStringLiteral("SNOTE"))->setValue(QStringLiteral("cambiato"));
+        ana.post();
+        appendPerson(ana, QStringLiteral("BBB"), QStringLiteral("D"), QStringLiteral("nuovo"));
+    };
+    change();
+    QVERIFY(conn.startTransaction());
+    svc.SaveCds(alt, QStringLiteral("TALT"));
+    try {
+        svc.SaveCds(ana, QStringLiteral("TANA"));
+        QFAIL("the save did not fail");
+    } catch (const EQxError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("rifiutato dal trigger")), qPrintable(e.message()));
+    }
+    QVERIFY(conn.inTransaction());
+    conn.rollback();
+    QCOMPARE(ana.changeCount(), 0);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali")), valuesBefore);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tfis_datifiscali WHERE icdsid = 1001")), 0);
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale")), 1);
+    QCOMPARE(conn.scalar(QStringLiteral("SELECT saficognome FROM tafi_anafiscale")).toString(), QStringLiteral("ROSSI"));
+    QCOMPARE(count(conn, QStringLiteral("SELECT SUM(icdsrigo) FROM tcds_struttura WHERE icdsid IN (1000, 1001)")), 1);
+
+    // The same changes go in once the refusal is gone.
+    dropRefusal(conn, table);
+    svc.OpenCds(alt, QStringLiteral("TALT"));
+    svc.OpenCds(ana, QStringLiteral("TANA"));
+    change();
+    QVERIFY(conn.startTransaction());
+    svc.SaveCds(alt, QStringLiteral("TALT"));
+    svc.SaveCds(ana, QStringLiteral("TANA"));
+    conn.commit();
+    ClientDataSet back;
+    svc.OpenCds(back, QStringLiteral("TANA"));
+    QCOMPARE(back.recordCount(), 2);
+    QVERIFY(back.locate(QStringLiteral("SNOTE"), QStringLiteral("cambiato")));
+    QCOMPARE(back.fieldByName(QStringLiteral("SCOGNOME"))->asString(), QStringLiteral("VERDI"));
+    QVERIFY(back.locate(QStringLiteral("SNOTE"), QStringLiteral("nuovo")));
+    QCOMPARE(back.fieldByName(QStringLiteral("SCODFIS"))->asString(), QStringLiteral("BBB"));
+    QCOMPARE(count(conn, QStringLiteral("SELECT COUNT(DISTINCT ifisrigo) FROM tfis_datifiscali WHERE icdsid = 1001")), 1);
 }
 
 void TstDbCds::callerTransaction()
