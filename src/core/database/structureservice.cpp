@@ -120,13 +120,15 @@ const QString kStructureSql = QStringLiteral(
 
 // The select list takes from the registry only the key and the columns that
 // the field map copies ("%1"): every column more is fetched for each value row.
+// The periods are chosen first, so that the program's name is compared once
+// per period and not once per value row.
 // Parameters: year, month, month, program, structure, registry entry twice.
 const QString kValuesSql = QStringLiteral(
     "SELECT afi.iafiid%1, fis.sFisFieldName, fis.iFisRigo, fis.iFisValue, fis.fFisValue, fis.sFisValue, fis.dFisValue "
-    "FROM tcrf_crofiscale crf LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
-    "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
-    "WHERE COALESCE(crf.icrfanno, 0) = ? AND (COALESCE(crf.icrfmese, 0) = ? OR ? = -1) "
-    "AND Lower(crf.scrfprogramma) = ? AND fis.icdsid = ? AND (fis.iafiid = ? OR ? = -1) ORDER BY fis.ifisrigo");
+    "FROM tfis_datifiscali fis LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
+    "WHERE fis.icrfid IN (SELECT crf.icrfid FROM tcrf_crofiscale crf WHERE COALESCE(crf.icrfanno, 0) = ? "
+    "AND (COALESCE(crf.icrfmese, 0) = ? OR ? = -1) AND Lower(crf.scrfprogramma) = ?) "
+    "AND fis.icdsid = ? AND (fis.iafiid = ? OR ? = -1) ORDER BY fis.ifisrigo");
 
 // Parameters: year, month, month, program, codice fiscale, group, group.
 const QString kRegistryLookupSql = QStringLiteral(
