@@ -52,7 +52,7 @@ int runReadFile(const CommandArgs &args)
     } catch (const EAbort &) {
         return 1;
     } catch (const std::exception &e) {
-        commandMessage(QStringLiteral("La fornitura non è stata letta: ") + errorText(e) + u'\n');
+        commandMessage(QStringLiteral("La fornitura non è stata letta. ") + errorText(e) + u'\n');
         return 1;
     }
 }

@@ -172,11 +172,6 @@ const PositionalField *moduleAgentField(const RecordLayout &layout)
 
 } // namespace
 
-bool namesModuleAgent(const RecordLayout &layout)
-{
-    return moduleAgentField(layout) != nullptr;
-}
-
 const QStringList &summarySections()
 {
     static const QStringList list = {
@@ -243,7 +238,7 @@ SupplyContent supplyContent(const ParsedSupply &parsed, const SupplyLayouts &lay
                     ss.insert(f.campo.Field(), positionalValue(f.campo, m.head.mid(f.start - 1, f.width)));
             moduleAgent = AllTrim(ss.value(QStringLiteral("SSOE7CODICE")).toString());
             const RecordLayout *d = layouts.record(u'D'), *i = layouts.record(u'I');
-            if (!moduleAgent.isEmpty() && !(d && namesModuleAgent(*d) && i && namesModuleAgent(*i)))
+            if (!moduleAgent.isEmpty() && !(d && moduleAgentField(*d) && i && moduleAgentField(*i)))
                 throw EQxError(QStringLiteral(
                     "La fornitura contiene i prospetti del sostituto estinto %1, ma i tracciati dei record D e I "
                     "non indicano a quale sostituto appartengono i righi di un modulo: verrebbero attribuiti tutti "

@@ -20,11 +20,6 @@ class SectionStore;
 namespace jex::supply {
 
 class SupplyLayouts;
-struct RecordLayout;
-
-// Whether the head of a record's modules names the extinct agent whose rows
-// they hold; without it every row is the declaring agent's.
-bool namesModuleAgent(const RecordLayout &layout);
 
 // The rows a supply holds, by section, in file order; values keyed by column.
 struct SupplyContent
