@@ -1,8 +1,8 @@
 #include "database/sqlconnection.h"
 
 #include "base/errors.h"
-#include "base/errors.h"
 #include "base/strutil.h"
+#include "database/valuerows.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -233,6 +233,9 @@ void TQxSQLConnection::close()
 {
     if (m_db.isValid()) {
         m_prepared.clear();
+        // The driver's own statements go before the database closes: SQLite
+        // keeps a file open while one of its statements is alive.
+        releaseDriverState(*this);
         if (m_db.isOpen())
             m_db.close();
         m_failedQueries.clear();
@@ -258,6 +261,7 @@ bool TQxSQLConnection::startTransaction()
         throw failure(m_db.lastError());
     }
     m_inTransaction = true;
+    ++m_transactionSerial;
     return true;
 }
 
@@ -266,6 +270,18 @@ void TQxSQLConnection::commit()
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
+    if (m_writesWaiting) {
+        try {
+            commitWithWaitingWrites(*this);
+        } catch (...) {
+            m_sequences.clear();
+            m_db.rollback();
+            m_failedQueries.clear();
+            throw;
+        }
+        m_failedQueries.clear();
+        return;
+    }
     if (!m_db.commit()) {
         const QSqlError e = m_db.lastError();
         m_sequences.clear();
@@ -283,6 +299,7 @@ void TQxSQLConnection::rollback()
     m_inTransaction = false;
     // A sequence created inside the transaction is gone with it.
     m_sequences.clear();
+    dropWaitingWrites(*this);
     m_db.rollback();
     m_failedQueries.clear();
 }
@@ -310,6 +327,7 @@ QSqlQuery TQxSQLConnection::exec(const QString &sql, const QVariantMap &params)
 {
     if (!isConnected())
         throw EQxError(QStringLiteral("Database non connesso"));
+    sendWaitingWrites(*this);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (params.isEmpty()) {
@@ -357,6 +375,7 @@ QSqlQuery &TQxSQLConnection::execPrepared(const QString &sql, const QVariantList
 {
     if (!isConnected())
         throw EQxError(QStringLiteral("Database non connesso"));
+    sendWaitingWrites(*this);
     std::shared_ptr<QSqlQuery> &q = m_prepared[sql];
     if (!q) {
         auto fresh = std::make_shared<QSqlQuery>(m_db);
@@ -400,6 +419,7 @@ void TQxSQLConnection::execScript(const QStringList &statements)
 
 bool TQxSQLConnection::tableExists(const QString &table)
 {
+    sendWaitingWrites(*this);
     const QStringList tables = m_db.tables();
     for (const QString &t : tables)
         if (t.compare(table, Qt::CaseInsensitive) == 0)
@@ -428,7 +448,9 @@ qint64 TQxSQLConnection::generateId(const QString &generator)
             }
             m_sequences.insert(seq);
         }
-        return scalar(QStringLiteral("SELECT nextval('%1')").arg(seq)).toLongLong();
+        // With the writes that wait, in one exchange.
+        const std::optional<QVariantList> row = selectRow(*this, QStringLiteral("SELECT nextval('%1')").arg(seq), {});
+        return row ? row->value(0).toLongLong() : 0;
     }
     // SQLite: one row per generator; the write lock of the update serialises
     // workstations that share the file.

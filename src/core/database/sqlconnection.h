@@ -87,6 +87,8 @@ public:
     // write lock at once (BEGIN IMMEDIATE): a second writer waits for the
     // first at the start instead of failing when it first writes.
     bool inTransaction() const { return m_inTransaction; }
+    // Tells transactions apart: a new number for each one started.
+    quint64 transactionSerial() const { return m_transactionSerial; }
     bool startTransaction();
     void commit();
     void rollback();
@@ -118,6 +120,12 @@ public:
     // Period row of the value store (pqmr_getcrofiscale).
     qint64 getCroFiscale(const QString &programma, int anno, int mese);
 
+    // Writes a save left to go to the server with the next statement
+    // (PostgreSQL, see SaveWrites in valuerows.h): every statement sends them
+    // first, a commit takes them along, a rollback drops them.
+    bool writesWaiting() const { return m_writesWaiting; }
+    void setWritesWaiting(bool waiting) { m_writesWaiting = waiting; }
+
     // Schema version stored in the database ("" when none).
     QString storedVersion();
     bool tableExists(const QString &table);
@@ -129,6 +137,8 @@ private:
     QSqlDatabase m_db;
     DatabaseUrl m_url;
     bool m_inTransaction = false;
+    bool m_writesWaiting = false;
+    quint64 m_transactionSerial = 0;
     QSet<QString> m_sequences; // PostgreSQL sequences known to exist
     QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared; // by text, see execPrepared()
     std::vector<QSqlQuery> m_failedQueries; // freed when the transaction ends

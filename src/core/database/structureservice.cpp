@@ -140,11 +140,19 @@ const QString kRegistryLookupSql = QStringLiteral(
 // The structure row as a save starts: its record counter (on PostgreSQL the
 // row stays locked until the transaction ends, so a second writer of the
 // structure waits here and then numbers on; on SQLite the transaction holds
-// the database's write lock already), what the save takes from the row, a
-// summary of the whole structure table by which a kept copy of the row is
-// known to be still the version in force, and whether a period row is there.
-QString saveHeadSql(Dialect d)
+// the database's write lock already), what the save takes from the row,
+// whether a period row is there, and, when asked, a summary of the whole
+// structure table by which a kept copy of the row is known to be still the
+// version in force. Without the summary its three columns are null.
+QString saveHeadSql(Dialect d, bool withSummary)
 {
+    const QString lock = d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString();
+    if (!withSummary)
+        return QStringLiteral(
+                   "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
+                   "NULL, NULL, NULL, (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
+                   "FROM tcds_struttura cds WHERE cds.icdsid = ?")
+            + lock;
     return QStringLiteral(
         "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
         "sig.n, sig.ids, sig.periods, (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
@@ -152,7 +160,7 @@ QString saveHeadSql(Dialect d)
         "FROM tcds_struttura cds CROSS JOIN (SELECT COUNT(*) AS n, COALESCE(SUM(icdsid), 0) AS ids, "
         "COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) AS periods FROM tcds_struttura) sig "
         "WHERE cds.icdsid = ?")
-        + (d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString());
+        + lock;
 }
 
 // count keys of the generator at once, in ascending order: one round of
@@ -245,30 +253,42 @@ TQmrDBCds::Structure TQmrDBCds::structureForSave(const QString &name, int mese, 
 {
     TQxSQLConnection &c = *Connection();
     const QString key = QStringLiteral("%1|%2|%3|%4").arg(Programma.toLower(), name.toLower()).arg(mese).arg(anno);
-    const QString headSql = saveHeadSql(c.dialect());
-    auto head = [&](qint64 id, qint64 crf, Structure &st, QString &signature) {
-        QSqlQuery &q = c.execPrepared(headSql, {crf, id});
-        const bool found = q.next();
-        if (found) {
-            st.rigo = q.value(0).toLongLong();
-            st.anagrafica = q.value(1).toInt() == 1;
-            st.fmapReadOnly = q.value(2).toInt() == 1;
-            st.fieldMapText = q.value(3).toString();
-            signature = QStringLiteral("%1/%2/%3").arg(q.value(4).toLongLong()).arg(q.value(5).toLongLong())
-                            .arg(q.value(6).toLongLong());
-            st.crfId = q.value(7).toLongLong() > 0 ? crf : 0;
-        }
-        q.finish();
-        return found;
+    // On a server the head goes with the writes the transaction's earlier
+    // saves left waiting: one exchange for both.
+    auto head = [&](qint64 id, qint64 crf, Structure &st, QString &signature, bool withSummary) {
+        const std::optional<QVariantList> row = selectRow(c, saveHeadSql(c.dialect(), withSummary), {crf, id});
+        if (!row)
+            return false;
+        const QVariantList &v = *row;
+        st.rigo = v.value(0).toLongLong();
+        st.anagrafica = v.value(1).toInt() == 1;
+        st.fmapReadOnly = v.value(2).toInt() == 1;
+        st.fieldMapText = v.value(3).toString();
+        signature = v.value(4).toString() + u'/' + v.value(5).toString() + u'/' + v.value(6).toString();
+        st.crfId = v.value(7).toLongLong() > 0 ? crf : 0;
+        return true;
     };
 
+    // The structure table is summed once per transaction: inside one, no
+    // other writer adds or removes a structure on SQLite, whose transaction
+    // holds the write lock, and on a server one that does so is seen by the
+    // next transaction, as it was by the next save.
+    const bool inTransaction = c.inTransaction();
+    auto remember = [&](const QString &signature) {
+        if (inTransaction)
+            m_summed = {&c, c.transactionSerial(), signature};
+    };
     auto it = m_saveCache.find(key);
     if (it != m_saveCache.end() && it->connection == &c) {
+        const bool summed = inTransaction && m_summed.connection == &c
+            && m_summed.transaction == c.transactionSerial() && m_summed.signature == it->signature;
         Structure now;
         QString signature;
-        if (head(it->structure.id, it->structure.crfId, now, signature) && signature == it->signature
-            && now.anagrafica == it->structure.anagrafica && now.fmapReadOnly == it->structure.fmapReadOnly
-            && now.fieldMapText == it->structure.fieldMapText) {
+        if (head(it->structure.id, it->structure.crfId, now, signature, !summed)
+            && (summed || signature == it->signature) && now.anagrafica == it->structure.anagrafica
+            && now.fmapReadOnly == it->structure.fmapReadOnly && now.fieldMapText == it->structure.fieldMapText) {
+            if (!summed)
+                remember(signature);
             it->structure.rigo = now.rigo;
             it->structure.crfId = now.crfId;
             return it->structure;
@@ -282,8 +302,9 @@ TQmrDBCds::Structure TQmrDBCds::structureForSave(const QString &name, int mese, 
         throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
     Structure now;
     QString signature;
-    if (!head(st.id, 0, now, signature))
+    if (!head(st.id, 0, now, signature, true))
         throw EQxError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(name));
+    remember(signature);
     st.rigo = now.rigo;
     m_saveCache.insert(key, {&c, signature, st});
     return st;
@@ -415,6 +436,45 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
 
 // ---------------------------------------------------------------- saving
 
+bool TQmrDBCds::SavePlan::fits(const ClientDataSet &ds, const QString &mapText) const
+{
+    if (mapText != fieldMapText || ds.fieldCount() != fieldNames.size())
+        return false;
+    for (int i = 0; i < ds.fieldCount(); ++i) {
+        const Field *f = ds.field(i);
+        if (f->name() != fieldNames.at(i) || int(f->type()) != fieldTypes.at(i) || f->isCalculated() != calculated.at(i))
+            return false;
+    }
+    return true;
+}
+
+const TQmrDBCds::SavePlan &TQmrDBCds::savePlan(const ClientDataSet &ds, const QString &name, const Structure &st)
+{
+    auto it = m_savePlans.find(name);
+    if (it != m_savePlans.end() && it->fits(ds, st.fieldMapText))
+        return *it;
+    SavePlan plan;
+    plan.fieldMapText = st.fieldMapText;
+    // Fields that never become value rows: the two service fields and every
+    // name the field map uses.
+    QSet<QString> excludedNames{QStringLiteral("iafiid"), QStringLiteral("ifisrigo")};
+    for (const MapPair &p : std::as_const(st.fieldMap)) {
+        excludedNames.insert(p.column);
+        excludedNames.insert(p.fieldSide.toLower());
+    }
+    for (int i = 0; i < ds.fieldCount(); ++i) {
+        const Field *f = ds.field(i);
+        plan.fieldNames << f->name();
+        plan.fieldTypes << int(f->type());
+        plan.calculated << f->isCalculated();
+        plan.names << f->name();
+        plan.stored << (!f->isCalculated() && !excludedNames.contains(f->name().toLower()));
+        plan.valueSlots << prefixSlot(prefixOf(f->type()));
+    }
+    plan.names << kRecordMarker;
+    return *m_savePlans.insert(name, plan);
+}
+
 void TQmrDBCds::SaveCds(ClientDataSet &ds, const QString &name) { SaveCdsPeriod(ds, name, Mese, Anno); }
 
 void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, int anno)
@@ -437,20 +497,12 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     const int iRigo = ds.fieldIndex(QStringLiteral("iFisRigo"));
     const int iAfi = ds.fieldIndex(QStringLiteral("iAfiID"));
 
-    // Fields that never become value rows: the two service fields and every
-    // name the field map uses.
-    QSet<QString> excludedNames{QStringLiteral("iafiid"), QStringLiteral("ifisrigo")};
-    for (const MapPair &p : std::as_const(st.fieldMap)) {
-        excludedNames.insert(p.column);
-        excludedNames.insert(p.fieldSide.toLower());
+    for (const MapPair &p : std::as_const(st.fieldMap))
         if (p.concatenated())
             for (const QString &f : p.fields)
                 if (!ds.hasField(f))
                     jexAssert(QStringLiteral("Mappa dei campi di %1: il campo %2 non esiste").arg(name, f));
-    }
-    QVector<bool> stored(nFields);
-    for (int i = 0; i < nFields; ++i)
-        stored[i] = !ds.field(i)->isCalculated() && !excludedNames.contains(ds.field(i)->name().toLower());
+    const SavePlan &plan = savePlan(ds, name, st);
     const MapPair *pairCodFis = nullptr;
     const MapPair *pairGruppo = nullptr;
     for (const MapPair &p : std::as_const(st.fieldMap)) {
@@ -483,14 +535,8 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
         // driver (see valuerows.h). A row fills the one value column of its
         // field's type and leaves the other three null.
         constexpr size_t kBlock = 8192;
-        QStringList names;
-        for (int i = 0; i < nFields; ++i)
-            names << ds.field(i)->name();
-        const int markerName = int(names.size());
-        names << kRecordMarker;
-        QVector<ValueRow::Slot> slotOf(nFields);
-        for (int i = 0; i < nFields; ++i)
-            slotOf[i] = ValueRow::Slot(prefixSlot(prefixOf(ds.field(i)->type())));
+        const QStringList &names = plan.names;
+        const int markerName = nFields;
         std::vector<ValueRow> pending;
         auto flush = [&](qint64 crf) {
             writes.insertRows(st.id, crf, names, pending);
@@ -563,10 +609,10 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 qint64 afiId = 0;
                 if (!st.anagrafica && pairCodFis && ds.hasField(pairCodFis->fieldSide)) {
                     writes.send();
-                    const QVariant found = c.scalarPrepared(kRegistryLookupSql,
+                    const std::optional<QVariantList> found = selectRow(c, kRegistryLookupSql,
                         {anno, mese, mese, Programma.toLower(), sideText(*pairCodFis).toLower(), gruppo, gruppo});
-                    if (found.isValid() && !found.isNull())
-                        afiId = found.toLongLong();
+                    if (found && found->value(0).isValid() && !found->value(0).isNull())
+                        afiId = found->value(0).toLongLong();
                 }
                 bool hasData = false;
                 for (const MapPair &p : std::as_const(st.fieldMap))
@@ -603,7 +649,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             const qint64 afiValue = iAfi >= 0 ? values.value(iAfi).toLongLong() : 0;
             bool anyValue = false;
             for (int i = 0; i < nFields; ++i) {
-                if (!stored[i])
+                if (!plan.stored[i])
                     continue;
                 const Field *f = ds.field(i);
                 const QVariant v = storableValue(f, values.value(i));
@@ -614,7 +660,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
                 row.afi = afiValue;
                 row.rigo = n;
                 row.name = i;
-                row.slot = slotOf[i];
+                row.slot = ValueRow::Slot(plan.valueSlots[i]);
                 switch (row.slot) {
                 case ValueRow::Text: row.text = v.toString(); break;
                 case ValueRow::Integer: row.integer = v.toLongLong(); break;
@@ -645,7 +691,9 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
             flush(period());
         if (st.rigo != firstRigo)
             execute(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = ? WHERE icdsid = ?"), {st.rigo, st.id});
-        writes.send();
+        // On a server the writes go with the commit, or with the caller's
+        // next statement in its transaction.
+        writes.leaveWaiting();
         if (own)
             c.commit();
     } catch (const std::exception &e) {
@@ -657,6 +705,7 @@ void TQmrDBCds::SaveCdsPeriod(ClientDataSet &ds, const QString &name, int mese, 
     if (failed) {
         // The kept copy of the structure row may hold a period the rollback undid.
         m_saveCache.clear();
+        m_summed = {};
         ds.cancelUpdates();
         throw EQxError(errorText);
     }

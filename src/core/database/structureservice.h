@@ -105,6 +105,31 @@ private:
         Structure structure;
     };
     QHash<QString, KeptStructure> m_saveCache;
+    // The summary of the structure table as summed in a transaction.
+    struct Summed
+    {
+        TQxSQLConnection *connection = nullptr;
+        quint64 transaction = 0;
+        QString signature;
+    };
+    Summed m_summed;
+
+    // What a save takes from a dataset's fields and the structure's field
+    // map, kept by section for the next save of the same fields: working it
+    // out again costs more than a save of one person's few records.
+    struct SavePlan
+    {
+        QString fieldMapText;
+        QStringList fieldNames;     // the dataset's fields, as they were
+        QList<int> fieldTypes;
+        QList<bool> calculated;
+        QStringList names;          // the value rows' field names, then the record marker
+        QList<bool> stored;         // which fields become value rows
+        QList<int> valueSlots;           // their value column
+        bool fits(const ClientDataSet &ds, const QString &fieldMapText) const;
+    };
+    const SavePlan &savePlan(const ClientDataSet &ds, const QString &name, const Structure &st);
+    QHash<QString, SavePlan> m_savePlans;
 
     TQxSQLConnection *m_conn = nullptr;
     bool m_showWait = true;

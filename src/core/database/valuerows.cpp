@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -229,6 +231,87 @@ private:
     mutable std::vector<const char *> m_pointers;
 };
 
+// A statement waiting to go to the server in a pipeline. A statement of the
+// program's own text is prepared there once under a name of its own; one
+// sent once (COMMIT) goes unnamed.
+struct Waiting
+{
+    QByteArray sql;
+    PgParams params;
+    bool once = false;
+};
+
+// What the program keeps of a connection on the driver's handle: on
+// PostgreSQL the statements prepared on the server, by text, and the writes
+// waiting to go with the next statement; on SQLite the statements of the
+// value-row inserts. It is a child of the driver, and starts again on
+// another handle; it is released before the database closes.
+class DriverState : public QObject
+{
+public:
+    using QObject::QObject;
+    ~DriverState() override { finalize(); }
+    void finalize()
+    {
+        for (sqlite3_stmt *&st : inserts) {
+            sqlite3_finalize(st);
+            st = nullptr;
+        }
+    }
+    void *handle = nullptr;
+    QHash<QByteArray, QByteArray> names;
+    int made = 0;
+    std::vector<Waiting> waiting;
+    quint64 sends = 0; // pipelines sent so far: a SaveWrites tells its own waiting writes by it
+    // SQLite: the INSERT of one row and the one of a group, prepared once.
+    sqlite3_stmt *inserts[2] = {nullptr, nullptr};
+    QStringList utf8Of;                // the names the texts below were made for
+    std::vector<QByteArray> utf8Names;
+};
+
+const QString kDriverStateName = QStringLiteral("jex_driver_state");
+
+DriverState *existingState(TQxSQLConnection &c)
+{
+    QSqlDriver *driver = c.db().driver();
+    return driver ? static_cast<DriverState *>(driver->findChild<QObject *>(kDriverStateName, Qt::FindDirectChildrenOnly))
+                  : nullptr;
+}
+
+DriverState &driverState(TQxSQLConnection &c, void *handle)
+{
+    DriverState *kept = existingState(c);
+    if (!kept) {
+        kept = new DriverState(c.db().driver());
+        kept->setObjectName(kDriverStateName);
+    }
+    if (kept->handle != handle) {
+        kept->finalize();
+        kept->handle = handle;
+        kept->names.clear();
+        kept->made = 0;
+        kept->waiting.clear();
+        kept->utf8Of.clear();
+        kept->utf8Names.clear();
+    }
+    return *kept;
+}
+
+// The names of a write as UTF-8, made again only for another list of names
+// (a save passes the same list each time).
+const std::vector<QByteArray> &utf8Names(DriverState &state, const QStringList &names)
+{
+    if (state.utf8Of.constData() != names.constData() || state.utf8Of.size() != names.size()
+        || state.utf8Names.size() != size_t(names.size())) {
+        state.utf8Of = names; // shares the list, which keeps its address taken
+        state.utf8Names.clear();
+        state.utf8Names.reserve(names.size());
+        for (const QString &n : names)
+            state.utf8Names.push_back(n.toUtf8());
+    }
+    return state.utf8Names;
+}
+
 // Rows per INSERT statement: each step of a statement has a cost of its own
 // (its start and end in the engine), paid once for a group of rows.
 constexpr int kSqliteGroup = 32;
@@ -245,22 +328,22 @@ void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QString
                   const std::vector<ValueRow> &rows)
 {
     sqlite3 *db = sqliteOf(c);
-    std::vector<QByteArray> utf8Names;
-    utf8Names.reserve(names.size());
-    for (const QString &n : names)
-        utf8Names.push_back(n.toUtf8());
-
-    struct Statement
-    {
-        sqlite3_stmt *st = nullptr;
-        ~Statement() { sqlite3_finalize(st); }
-    };
-    Statement group, single;
-    auto prepare = [&](Statement &s, int count) {
-        const QByteArray sql = sqliteInsertSql(count);
-        const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s.st, nullptr);
-        if (rc != SQLITE_OK)
-            throw sqliteFailure(c, db, rc, QString::fromLatin1(sql));
+    DriverState &state = driverState(c, db);
+    const std::vector<QByteArray> &names8 = utf8Names(state, names);
+    // The two statements are prepared once per connection: a save of one
+    // person's table writes a few dozen rows, and preparing a group's INSERT
+    // costs more than stepping it.
+    auto prepared = [&](int count) {
+        sqlite3_stmt *&st = state.inserts[count == 1 ? 0 : 1];
+        if (!st) {
+            const QByteArray sql = sqliteInsertSql(count);
+            const int rc = sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+            if (rc != SQLITE_OK) {
+                st = nullptr;
+                throw sqliteFailure(c, db, rc, QString::fromLatin1(sql));
+            }
+        }
+        return st;
     };
     // The texts of a group stay alive until its step. Short ASCII texts, most
     // of a return's, are copied into the group's own buffers rather than
@@ -289,7 +372,7 @@ void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QString
         else
             sqlite3_bind_null(st, at + 3);
         sqlite3_bind_int64(st, at + 4, r.rigo);
-        const QByteArray &name = utf8Names[size_t(r.name)];
+        const QByteArray &name = names8[size_t(r.name)];
         sqlite3_bind_text(st, at + 5, name.constData(), int(name.size()), SQLITE_STATIC);
         for (int col = 6; col <= 9; ++col)
             sqlite3_bind_null(st, at + col);
@@ -318,26 +401,33 @@ void insertSqlite(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QString
     };
     auto step = [&](sqlite3_stmt *st) {
         const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE)
-            throw sqliteFailure(c, db, rc, QString::fromLatin1(kInsertSql));
+        if (rc != SQLITE_DONE) {
+            const EQxError e = sqliteFailure(c, db, rc, QString::fromLatin1(kInsertSql));
+            sqlite3_reset(st);
+            throw e;
+        }
         sqlite3_reset(st);
     };
     size_t from = 0;
     if (rows.size() >= size_t(kSqliteGroup)) {
-        prepare(group, kSqliteGroup);
+        sqlite3_stmt *group = prepared(kSqliteGroup);
         for (; from + kSqliteGroup <= rows.size(); from += kSqliteGroup) {
             for (int k = 0; k < kSqliteGroup; ++k)
-                bind(group.st, k, rows[from + size_t(k)]);
-            step(group.st);
+                bind(group, k, rows[from + size_t(k)]);
+            step(group);
         }
     }
     if (from < rows.size()) {
-        prepare(single, 1);
+        sqlite3_stmt *single = prepared(1);
         for (; from < rows.size(); ++from) {
-            bind(single.st, 0, rows[from]);
-            step(single.st);
+            bind(single, 0, rows[from]);
+            step(single);
         }
     }
+    // The texts bound live on this call's stack.
+    for (sqlite3_stmt *st : state.inserts)
+        if (st)
+            sqlite3_clear_bindings(st);
 }
 
 void copyPostgres(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
@@ -587,129 +677,21 @@ PgParams postgresRowParams(qint64 cdsId, qint64 crfId, const QStringList &names,
     return p;
 }
 
-// The statements of the saves prepared on the server under a name of their
-// own, by text. They live as long as the driver's connection: the list is a
-// child of the driver, and starts again on another handle.
-class ServerStatements : public QObject
+// Sends statements in one exchange (libpq's pipeline mode) and reads every
+// answer; the rows of the last one go into rows when asked for, each value
+// as its text (a null as an invalid variant). The first failure is thrown;
+// the server skips what follows it.
+void runPipeline(TQxSQLConnection &c, std::vector<Waiting> waiting, QList<QVariantList> *rows = nullptr)
 {
-public:
-    using QObject::QObject;
-    PGconn *handle = nullptr;
-    QHash<QByteArray, QByteArray> names;
-    int made = 0;
-};
-
-ServerStatements &serverStatements(TQxSQLConnection &c, PGconn *pg)
-{
-    static const QString kName = QStringLiteral("jex_server_statements");
-    QSqlDriver *driver = c.db().driver();
-    auto *kept = static_cast<ServerStatements *>(driver->findChild<QObject *>(kName, Qt::FindDirectChildrenOnly));
-    if (!kept) {
-        kept = new ServerStatements(driver);
-        kept->setObjectName(kName);
-    }
-    if (kept->handle != pg) {
-        kept->handle = pg;
-        kept->names.clear();
-        kept->made = 0;
-    }
-    return *kept;
-}
-
-} // namespace
-
-void insertValueRows(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
-                     const std::vector<ValueRow> &rows)
-{
-    if (rows.empty())
+    if (waiting.empty())
         return;
-    if (!c.isConnected())
-        throw EQxError(QStringLiteral("Database non connesso"));
-    if (c.dialect() == Dialect::SQLite)
-        insertSqlite(c, cdsId, crfId, names, rows);
-    else
-        copyPostgres(c, cdsId, crfId, names, rows);
-}
-
-void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
-                     const QString &scopeColumn, qint64 scope)
-{
-    if (keys.isEmpty())
-        return;
-    if (!c.isConnected())
-        throw EQxError(QStringLiteral("Database non connesso"));
-    if (c.dialect() == Dialect::SQLite)
-        deleteSqlite(c, table, keyColumn, keys, scopeColumn, scope);
-    else
-        deletePostgres(c, table, keyColumn, keys, scopeColumn, scope);
-}
-
-// ---------------------------------------------------------------- a save's writes
-
-struct SaveWrites::Waiting
-{
-    QByteArray sql;
-    PgParams params;
-};
-
-SaveWrites::SaveWrites(TQxSQLConnection &c) : m_conn(c)
-{
-    if (!c.isConnected())
-        throw EQxError(QStringLiteral("Database non connesso"));
-}
-
-SaveWrites::~SaveWrites() = default;
-
-void SaveWrites::exec(const QString &sql, const QVariantList &params)
-{
-    if (m_conn.dialect() == Dialect::SQLite) {
-        m_conn.execPrepared(sql, params).finish();
-        return;
-    }
-    m_waiting.push_back({numberedParameters(sql), PgParams(params)});
-}
-
-void SaveWrites::deleteKeyed(const QString &table, const QString &keyColumn, const QList<qint64> &keys,
-                             const QString &scopeColumn, qint64 scope)
-{
-    if (keys.isEmpty())
-        return;
-    if (m_conn.dialect() == Dialect::SQLite) {
-        deleteSqlite(m_conn, table, keyColumn, keys, scopeColumn, scope);
-        return;
-    }
-    m_waiting.push_back({postgresDeleteSql(table, keyColumn, scopeColumn).toUtf8(),
-                         postgresDeleteParams(keys, scopeColumn, scope)});
-}
-
-void SaveWrites::insertRows(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows)
-{
-    if (rows.empty())
-        return;
-    if (m_conn.dialect() == Dialect::SQLite) {
-        insertSqlite(m_conn, cdsId, crfId, names, rows);
-        return;
-    }
-    if (rows.size() > kPipelinedRows) {
-        send();
-        copyPostgres(m_conn, cdsId, crfId, names, rows);
-        return;
-    }
-    m_waiting.push_back({QByteArray(kArrayInsertSql), postgresRowParams(cdsId, crfId, names, rows)});
-}
-
-void SaveWrites::send()
-{
-    if (m_waiting.empty())
-        return;
-    const std::vector<Waiting> waiting = std::move(m_waiting);
-    m_waiting.clear();
-    PGconn *pg = pgOf(m_conn);
-    ServerStatements &prepared = serverStatements(m_conn, pg);
+    PGconn *pg = pgOf(c);
+    DriverState &prepared = driverState(c, pg);
+    ++prepared.sends;
     auto shown = [&](size_t i) { return QString::fromUtf8(waiting[i].sql); };
     dropPendingResults(pg);
     if (PQenterPipelineMode(pg) != 1)
-        throw pgFailure(m_conn, pg, nullptr, shown(0));
+        throw pgFailure(c, pg, nullptr, shown(0));
     // Each answer in the order sent: a statement new to the connection is
     // prepared first, and has the answer of its preparation before its own.
     struct Sent { size_t statement; QByteArray preparedAs; };
@@ -718,6 +700,13 @@ void SaveWrites::send()
     bool sending = true;
     for (size_t i = 0; i < waiting.size() && sending; ++i) {
         const Waiting &w = waiting[i];
+        if (w.once) {
+            sending = PQsendQueryParams(pg, w.sql.constData(), w.params.count(), nullptr, w.params.pointers(), nullptr,
+                                        nullptr, 0) == 1;
+            if (sending)
+                sent.push_back({i, {}});
+            continue;
+        }
         QByteArray name = prepared.names.value(w.sql, preparing.value(w.sql));
         if (name.isEmpty()) {
             name = "jex_save_" + QByteArray::number(++prepared.made);
@@ -733,15 +722,30 @@ void SaveWrites::send()
             sent.push_back({i, {}});
     }
     const bool synced = PQpipelineSync(pg) == 1;
-    // After a failure the server skips what follows it ("aborted").
     std::optional<EQxError> failed;
-    for (const Sent &answer : sent) {
+    for (size_t k = 0; k < sent.size(); ++k) {
+        const Sent &answer = sent[k];
+        const bool wanted = rows && k + 1 == sent.size() && answer.statement + 1 == waiting.size();
         bool ok = false;
         while (PGresult *r = PQgetResult(pg)) {
             const ExecStatusType status = PQresultStatus(r);
-            ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+            // Rows come one result each when the Qt driver left the
+            // connection reading row by row.
+            ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE;
             if (!failed && status == PGRES_FATAL_ERROR)
-                failed = pgFailure(m_conn, pg, r, shown(answer.statement));
+                failed = pgFailure(c, pg, r, shown(answer.statement));
+            if (wanted && (status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE)) {
+                const int columns = PQnfields(r);
+                for (int row = 0; row < PQntuples(r); ++row) {
+                    QVariantList values;
+                    values.reserve(columns);
+                    for (int col = 0; col < columns; ++col)
+                        values << (PQgetisnull(r, row, col)
+                                       ? QVariant()
+                                       : QVariant(QString::fromUtf8(PQgetvalue(r, row, col), PQgetlength(r, row, col))));
+                    rows->append(values);
+                }
+            }
             PQclear(r);
         }
         if (ok && !answer.preparedAs.isEmpty())
@@ -752,12 +756,200 @@ void SaveWrites::send()
             PQclear(r);
     }
     if (!failed && (!sending || !synced))
-        failed = pgFailure(m_conn, pg, nullptr, shown(sent.empty() ? 0 : sent.back().statement));
+        failed = pgFailure(c, pg, nullptr, shown(sent.empty() ? 0 : sent.back().statement));
     if (PQexitPipelineMode(pg) != 1 && !failed)
-        failed = pgFailure(m_conn, pg, nullptr, shown(0));
+        failed = pgFailure(c, pg, nullptr, shown(0));
     if (failed)
         throw *failed;
 }
+
+// The writes waiting on the connection, taken off it; then the statements given.
+std::vector<Waiting> takeWaiting(TQxSQLConnection &c, std::vector<Waiting> after = {})
+{
+    std::vector<Waiting> all;
+    if (c.writesWaiting()) {
+        c.setWritesWaiting(false);
+        if (DriverState *state = existingState(c))
+            all = std::move(state->waiting);
+        if (DriverState *state = existingState(c))
+            state->waiting.clear();
+    }
+    for (Waiting &w : after)
+        all.push_back(std::move(w));
+    return all;
+}
+
+} // namespace
+
+void sendWaitingWrites(TQxSQLConnection &c)
+{
+    if (c.writesWaiting())
+        runPipeline(c, takeWaiting(c));
+}
+
+void commitWithWaitingWrites(TQxSQLConnection &c)
+{
+    std::vector<Waiting> commit(1);
+    commit[0].sql = "COMMIT";
+    commit[0].once = true;
+    runPipeline(c, takeWaiting(c, std::move(commit)));
+}
+
+void dropWaitingWrites(TQxSQLConnection &c)
+{
+    if (!c.writesWaiting())
+        return;
+    c.setWritesWaiting(false);
+    if (DriverState *state = c.isConnected() ? existingState(c) : nullptr)
+        state->waiting.clear();
+}
+
+void releaseDriverState(TQxSQLConnection &c)
+{
+    c.setWritesWaiting(false);
+    if (!c.db().isValid())
+        return;
+    delete existingState(c);
+}
+
+std::optional<QVariantList> selectRow(TQxSQLConnection &c, const QString &sql, const QVariantList &params)
+{
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite) {
+        QSqlQuery &q = c.execPrepared(sql, params);
+        std::optional<QVariantList> row;
+        if (q.next()) {
+            row.emplace();
+            const int columns = q.record().count();
+            for (int i = 0; i < columns; ++i)
+                *row << q.value(i);
+        }
+        q.finish();
+        return row;
+    }
+    std::vector<Waiting> query(1);
+    query[0].sql = numberedParameters(sql);
+    query[0].params = PgParams(params);
+    QList<QVariantList> rows;
+    runPipeline(c, takeWaiting(c, std::move(query)), &rows);
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
+}
+
+void insertValueRows(TQxSQLConnection &c, qint64 cdsId, qint64 crfId, const QStringList &names,
+                     const std::vector<ValueRow> &rows)
+{
+    if (rows.empty())
+        return;
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite) {
+        insertSqlite(c, cdsId, crfId, names, rows);
+        return;
+    }
+    sendWaitingWrites(c);
+    copyPostgres(c, cdsId, crfId, names, rows);
+}
+
+void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                     const QString &scopeColumn, qint64 scope)
+{
+    if (keys.isEmpty())
+        return;
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::SQLite) {
+        deleteSqlite(c, table, keyColumn, keys, scopeColumn, scope);
+        return;
+    }
+    sendWaitingWrites(c);
+    deletePostgres(c, table, keyColumn, keys, scopeColumn, scope);
+}
+
+// ---------------------------------------------------------------- a save's writes
+
+SaveWrites::SaveWrites(TQxSQLConnection &c) : m_conn(c)
+{
+    if (!c.isConnected())
+        throw EQxError(QStringLiteral("Database non connesso"));
+    if (c.dialect() == Dialect::PostgreSQL) {
+        const DriverState &state = driverState(c, pgOf(c));
+        m_mark = state.waiting.size();
+        m_sends = state.sends;
+    }
+}
+
+SaveWrites::~SaveWrites()
+{
+    // Writes of a save that stopped half-way never go: only what earlier
+    // saves left waiting stays.
+    if (m_left || m_conn.dialect() != Dialect::PostgreSQL || !m_conn.writesWaiting())
+        return;
+    DriverState *state = existingState(m_conn);
+    if (!state)
+        return;
+    const size_t mark = state->sends == m_sends ? m_mark : 0;
+    if (state->waiting.size() > mark)
+        state->waiting.resize(mark);
+    if (state->waiting.empty())
+        m_conn.setWritesWaiting(false);
+}
+
+namespace {
+void addWaiting(TQxSQLConnection &c, Waiting w)
+{
+    driverState(c, pgOf(c)).waiting.push_back(std::move(w));
+    c.setWritesWaiting(true);
+}
+} // namespace
+
+void SaveWrites::exec(const QString &sql, const QVariantList &params)
+{
+    if (m_conn.dialect() == Dialect::SQLite) {
+        m_conn.execPrepared(sql, params).finish();
+        return;
+    }
+    addWaiting(m_conn, {numberedParameters(sql), PgParams(params)});
+}
+
+void SaveWrites::deleteKeyed(const QString &table, const QString &keyColumn, const QList<qint64> &keys,
+                             const QString &scopeColumn, qint64 scope)
+{
+    if (keys.isEmpty())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        deleteSqlite(m_conn, table, keyColumn, keys, scopeColumn, scope);
+        return;
+    }
+    addWaiting(m_conn, {postgresDeleteSql(table, keyColumn, scopeColumn).toUtf8(),
+                        postgresDeleteParams(keys, scopeColumn, scope)});
+}
+
+void SaveWrites::insertRows(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows)
+{
+    if (rows.empty())
+        return;
+    if (m_conn.dialect() == Dialect::SQLite) {
+        insertSqlite(m_conn, cdsId, crfId, names, rows);
+        return;
+    }
+    if (rows.size() > kPipelinedRows) {
+        send();
+        copyPostgres(m_conn, cdsId, crfId, names, rows);
+        return;
+    }
+    addWaiting(m_conn, {QByteArray(kArrayInsertSql), postgresRowParams(cdsId, crfId, names, rows)});
+}
+
+void SaveWrites::send()
+{
+    if (m_conn.dialect() == Dialect::PostgreSQL)
+        sendWaitingWrites(m_conn);
+}
+
+void SaveWrites::leaveWaiting() { m_left = true; }
 
 // ---------------------------------------------------------------- reading
 
@@ -1038,10 +1230,12 @@ BulkQuery::BulkQuery(TQxSQLConnection &c, const QString &sql, const QVariantList
 {
     if (!c.isConnected())
         throw EQxError(QStringLiteral("Database non connesso"));
-    if (c.dialect() == Dialect::SQLite)
+    if (c.dialect() == Dialect::SQLite) {
         m_backend = std::make_unique<SqliteBackend>(c, sql, params);
-    else
+    } else {
+        sendWaitingWrites(c);
         m_backend = std::make_unique<PostgresBackend>(c, sql, params);
+    }
 }
 
 BulkQuery::~BulkQuery() = default;

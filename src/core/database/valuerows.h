@@ -14,6 +14,7 @@
 #include <QVariantList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace jex {
@@ -49,12 +50,15 @@ void deleteKeyedRows(TQxSQLConnection &c, const QString &table, const QString &k
                      const QString &scopeColumn = {}, qint64 scope = 0);
 
 // The writes of one save, in the order they are added: value rows, key-list
-// deletes and single statements. On PostgreSQL they wait here and go to the
-// server together when sent, in one exchange (libpq's pipeline mode), except
-// a large block of value rows, which goes by COPY; on SQLite each runs as it
-// is added. The first failure is thrown as EQxError, at the latest by send();
-// what went before it goes with the caller's rollback. A read of the tables
-// written comes after a send(), so that it sees every write before it.
+// deletes and single statements. On SQLite each runs as it is added. On
+// PostgreSQL they wait on the connection and go to the server together, in
+// one exchange (libpq's pipeline mode), except a large block of value rows,
+// which goes by COPY: at send(), or, once the save has left them waiting
+// (leaveWaiting()), with the connection's next statement or its commit, so
+// that the saves of one transaction cost one exchange each. A rollback drops
+// what waits. The first failure is thrown as EQxError by whatever sends it;
+// what went before it goes with the caller's rollback. Writes of a save that
+// ends without leaving them (it threw half-way) never go.
 class SaveWrites
 {
 public:
@@ -70,15 +74,32 @@ public:
                      const QString &scopeColumn = {}, qint64 scope = 0);
     // As insertValueRows().
     void insertRows(qint64 cdsId, qint64 crfId, const QStringList &names, const std::vector<ValueRow> &rows);
-    // Sends what waits and reads every answer.
+    // Sends what waits on the connection and reads every answer.
     void send();
-
-    struct Waiting;
+    // The save is complete: its writes stay on the connection until it next
+    // talks to the server.
+    void leaveWaiting();
 
 private:
     TQxSQLConnection &m_conn;
-    std::vector<Waiting> m_waiting;
+    size_t m_mark = 0;   // the connection's waiting writes before this save's
+    quint64 m_sends = 0; // and how many exchanges had gone by then
+    bool m_left = false;
 };
+
+// The writes saves left waiting on a PostgreSQL connection (see SaveWrites);
+// the connection calls these before a statement, at its commit (the COMMIT
+// goes in the same exchange), at its rollback and as it closes.
+void sendWaitingWrites(TQxSQLConnection &c);
+void commitWithWaitingWrites(TQxSQLConnection &c);
+void dropWaitingWrites(TQxSQLConnection &c);
+void releaseDriverState(TQxSQLConnection &c);
+
+// The first row of a SELECT, or nothing. On PostgreSQL it goes in one
+// exchange with the writes waiting on the connection, and each value comes
+// as its text (a null as an invalid variant); on SQLite as the driver gives
+// it. Parameters are positional "?".
+std::optional<QVariantList> selectRow(TQxSQLConnection &c, const QString &sql, const QVariantList &params);
 
 // A forward-only SELECT run on the driver's handle, for reads of many rows.
 // Parameters are positional "?". value() gives what the Qt driver would
