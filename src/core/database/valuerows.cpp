@@ -265,8 +265,15 @@ public:
     quint64 sends = 0; // pipelines sent so far: a SaveWrites tells its own waiting writes by it
     // SQLite: the INSERT of one row and the one of a group, prepared once.
     sqlite3_stmt *inserts[2] = {nullptr, nullptr};
-    QStringList utf8Of;                // the names the texts below were made for
-    std::vector<QByteArray> utf8Names;
+    // The field names of the last writes as UTF-8, by list: each list is
+    // kept with them, so that its address stays its own.
+    struct Names
+    {
+        QStringList names;
+        std::vector<QByteArray> utf8;
+    };
+    std::vector<Names> utf8Names;
+    size_t nextNames = 0;
 };
 
 const QString kDriverStateName = QStringLiteral("jex_driver_state");
@@ -291,25 +298,31 @@ DriverState &driverState(TQxSQLConnection &c, void *handle)
         kept->names.clear();
         kept->made = 0;
         kept->waiting.clear();
-        kept->utf8Of.clear();
         kept->utf8Names.clear();
     }
     return *kept;
 }
 
-// The names of a write as UTF-8, made again only for another list of names
-// (a save passes the same list each time).
+// The names of a write as UTF-8, made again only for a list of names not
+// among the last ones (a save passes its section's same list each time).
 const std::vector<QByteArray> &utf8Names(DriverState &state, const QStringList &names)
 {
-    if (state.utf8Of.constData() != names.constData() || state.utf8Of.size() != names.size()
-        || state.utf8Names.size() != size_t(names.size())) {
-        state.utf8Of = names; // shares the list, which keeps its address taken
-        state.utf8Names.clear();
-        state.utf8Names.reserve(names.size());
-        for (const QString &n : names)
-            state.utf8Names.push_back(n.toUtf8());
+    for (const DriverState::Names &kept : state.utf8Names)
+        if (kept.names.constData() == names.constData() && kept.names.size() == names.size())
+            return kept.utf8;
+    constexpr size_t kKept = 64;
+    DriverState::Names fresh{names, {}};
+    fresh.utf8.reserve(names.size());
+    for (const QString &n : names)
+        fresh.utf8.push_back(n.toUtf8());
+    if (state.utf8Names.size() < kKept) {
+        state.utf8Names.push_back(std::move(fresh));
+        return state.utf8Names.back().utf8;
     }
-    return state.utf8Names;
+    DriverState::Names &slot = state.utf8Names[state.nextNames];
+    state.nextNames = (state.nextNames + 1) % kKept;
+    slot = std::move(fresh);
+    return slot.utf8;
 }
 
 // Rows per INSERT statement: each step of a statement has a cost of its own
