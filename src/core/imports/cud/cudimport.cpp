@@ -247,6 +247,7 @@ public:
         // imported by the rules read then.
         engine.setReadOnce(true);
         PayrollCompletion completion(context());
+        completion.setReadYearOnce(true);
         m_engine = &engine;
         m_completion = &completion;
         forEachPerson(kWords, m_selected, [this](const QString &cf) { importPerson(cf); });

@@ -12,6 +12,8 @@
 
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace jex {
 namespace {
 
@@ -128,6 +130,60 @@ QVariant dateOrNull(const QDate &d) { return d.isValid() ? QVariant(d) : QVarian
 
 } // namespace
 
+// Rows of one grouped statement: few statements, each well under the
+// number of parameters either database takes.
+constexpr int kRowsPerStatement = 100;
+
+PayrollArchiveWriter::PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn)
+{
+    m_pending = {
+        {"TVACR_VOCIMENSILI", "IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO", 5, {}},
+        {"TSTS_STORICOTASSSEP",
+         "IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP", 9, {}},
+        {"TADEF_FIGLI",
+         "IADETID, IADEFORDINE, SADEFCODFISC, IMESDAL, IMESAL, IADEFMESIMIN3, FDEFPERC, LADEFHANDYCAP, LADEFAFFIDO100", 9,
+         {}},
+        {"TREGV_VOCIREG", "IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, FREGVRITAMM", 6, {}},
+    };
+}
+
+PayrollArchiveWriter::~PayrollArchiveWriter() = default;
+
+void PayrollArchiveWriter::add(Leaf leaf, const QVariantList &row)
+{
+    Pending &p = m_pending[size_t(leaf)];
+    p.values << row;
+    if (!m_grouped || p.values.size() == kRowsPerStatement * p.width)
+        send(p, std::exchange(p.values, {}));
+}
+
+// The rows go in the order they were added: each gets the key its own
+// statement would have given it.
+void PayrollArchiveWriter::send(const Pending &pending, const QVariantList &values)
+{
+    QString row = QStringLiteral("(?");
+    for (int i = 1; i < pending.width; ++i)
+        row += QStringLiteral(", ?");
+    row += u')';
+    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(QLatin1String(pending.table),
+                                                                  QLatin1String(pending.columns));
+    for (qsizetype r = 0; r < values.size() / pending.width; ++r) {
+        if (r > 0)
+            sql += QStringLiteral(", ");
+        sql += row;
+    }
+    m_conn.execPrepared(sql, values).finish();
+}
+
+void PayrollArchiveWriter::flush()
+{
+    for (Pending &p : m_pending) {
+        const QVariantList values = std::exchange(p.values, {});
+        for (qsizetype at = 0; at < values.size(); at += kRowsPerStatement * p.width)
+            send(p, values.mid(at, kRowsPerStatement * p.width));
+    }
+}
+
 // The writer's statements run once or more per person: the connection keeps
 // them prepared.
 void PayrollArchiveWriter::run(const QString &sql, const QVariantMap &values)
@@ -182,32 +238,15 @@ qint64 PayrollArchiveWriter::position(qint64 anaId, int anfId, int qarId, int tn
                    {QStringLiteral("REG"), region}});
 }
 
-qint64 PayrollArchiveWriter::item(qint64 acomId, int month, int code, int group, double gross)
+void PayrollArchiveWriter::item(qint64 acomId, int month, int code, int group, double gross)
 {
-    return insert(QStringLiteral("INSERT INTO TVACR_VOCIMENSILI (IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO) "
-                                 "VALUES (:ACOM, :MESE, :CODICE, :GRUPPO, :LORDO) RETURNING IVACRID"),
-                  {{QStringLiteral("ACOM"), acomId},
-                   {QStringLiteral("MESE"), month},
-                   {QStringLiteral("CODICE"), code},
-                   {QStringLiteral("GRUPPO"), group},
-                   {QStringLiteral("LORDO"), gross}});
+    add(Items, {acomId, month, code, group, gross});
 }
 
-qint64 PayrollArchiveWriter::arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
-                                     double imponibileAp, double aliquota, int irpefCode)
+void PayrollArchiveWriter::arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
+                                   double imponibileAp, double aliquota, int irpefCode)
 {
-    return insert(QStringLiteral("INSERT INTO TSTS_STORICOTASSSEP (IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, "
-                                 "IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP) VALUES (:ANA, :ANF, :COD, :ANNO, "
-                                 ":ANNOP, :IMP, :RIT, :IMPAP, :ALIQ) RETURNING ISTSID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("COD"), irpefCode},
-                   {QStringLiteral("ANNO"), anno},
-                   {QStringLiteral("ANNOP"), annoP},
-                   {QStringLiteral("IMP"), imponibile},
-                   {QStringLiteral("RIT"), ritenuta},
-                   {QStringLiteral("IMPAP"), imponibileAp},
-                   {QStringLiteral("ALIQ"), aliquota}});
+    add(Arrears, {anaId, anfId, irpefCode, anno, annoP, imponibile, ritenuta, imponibileAp, aliquota});
 }
 
 qint64 PayrollArchiveWriter::deductions(qint64 anaId, int anfId, const ArchiveDeductions &d)
@@ -226,20 +265,10 @@ qint64 PayrollArchiveWriter::deductions(qint64 anaId, int anfId, const ArchiveDe
                    {QStringLiteral("PERC"), d.othersPercent}});
 }
 
-qint64 PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod &c)
+void PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod &c)
 {
-    return insert(QStringLiteral("INSERT INTO TADEF_FIGLI (IADETID, IADEFORDINE, SADEFCODFISC, IMESDAL, IMESAL, "
-                                 "IADEFMESIMIN3, FDEFPERC, LADEFHANDYCAP, LADEFAFFIDO100) VALUES (:ADET, :ORD, :CF, :DAL, "
-                                 ":AL, :MIN3, :PERC, :HANDY, :AFF) RETURNING IADEFID"),
-                  {{QStringLiteral("ADET"), adetId},
-                   {QStringLiteral("ORD"), c.ordine},
-                   {QStringLiteral("CF"), textOrNull(c.codFis)},
-                   {QStringLiteral("DAL"), c.fromMonth},
-                   {QStringLiteral("AL"), c.toMonth},
-                   {QStringLiteral("MIN3"), c.monthsUnder3},
-                   {QStringLiteral("PERC"), c.percent},
-                   {QStringLiteral("HANDY"), c.handicap ? 1 : 0},
-                   {QStringLiteral("AFF"), c.fullCustody ? 1 : 0}});
+    add(ChildPeriods, {adetId, c.ordine, textOrNull(c.codFis), c.fromMonth, c.toMonth, c.monthsUnder3, c.percent,
+                       c.handicap ? 1 : 0, c.fullCustody ? 1 : 0});
 }
 
 void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &code, const QString &description)
@@ -266,17 +295,11 @@ qint64 PayrollArchiveWriter::registration(qint64 acomId, const QString &causale,
                    {QStringLiteral("DATA"), dateOrNull(date)}});
 }
 
-qint64 PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeCode, double amount,
-                                              double payeeShare, double schoolShare)
+void PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeCode, double amount,
+                                            double payeeShare, double schoolShare)
 {
-    return insert(QStringLiteral("INSERT INTO TREGV_VOCIREG (IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, "
-                                 "FREGVRITAMM) VALUES (:REGS, :VOCE, :RICE, :IMP, :RITDIP, :RITAMM) RETURNING IREGVID"),
-                  {{QStringLiteral("REGS"), regsId},
-                   {QStringLiteral("VOCE"), item},
-                   {QStringLiteral("RICE"), incomeCode > 0 ? QVariant(incomeCode) : QVariant(QMetaType(QMetaType::Int))},
-                   {QStringLiteral("IMP"), amount},
-                   {QStringLiteral("RITDIP"), payeeShare},
-                   {QStringLiteral("RITAMM"), schoolShare}});
+    add(RegistrationItems, {regsId, item, incomeCode > 0 ? QVariant(incomeCode) : QVariant(QMetaType(QMetaType::Int)),
+                            amount, payeeShare, schoolShare});
 }
 
 void PayrollArchiveWriter::removePerson(const QString &codFis)
@@ -290,6 +313,8 @@ void PayrollArchiveWriter::removePerson(const QString &codFis)
     known.finish();
     if (!present)
         return;
+    // The rows kept go before the deletion: removed rows free their keys.
+    flush();
     const QString ana = QStringLiteral("(SELECT IANAID FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF)");
     const QString acom = QStringLiteral("(SELECT IACOMID FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1)").arg(ana);
     run(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT IREGSID FROM TREGS_REGISTRAZIONI "

@@ -2,10 +2,14 @@
 
 // Writing into the payroll archive that the completion steps read: what the
 // payroll module does when it pays, and what the demo school and the tests
-// do to have an archive. Each call inserts one row and returns its key.
+// do to have an archive. Each call inserts one row; those of the rows that
+// other rows refer to return its key.
 
 #include <QDate>
 #include <QString>
+#include <QVariantList>
+
+#include <vector>
 
 namespace jex {
 
@@ -42,18 +46,29 @@ struct ArchiveChildPeriod
 class PayrollArchiveWriter
 {
 public:
-    explicit PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn) {}
+    explicit PayrollArchiveWriter(TQxSQLConnection &conn);
+    ~PayrollArchiveWriter();
+    PayrollArchiveWriter(const PayrollArchiveWriter &) = delete;
+    PayrollArchiveWriter &operator=(const PayrollArchiveWriter &) = delete;
+
+    // With grouped writes, the rows no other row refers to (payroll items,
+    // arrears, children's periods, registration items) are kept and sent
+    // many in one statement: the archive holds them once flush() returns.
+    // Their keys and values are those one statement per row gives. Rows
+    // kept when the writer goes are dropped.
+    void setGrouped(bool on) { m_grouped = on; }
+    void flush();
 
     qint64 person(const ArchivePerson &p);
     // A position of the financial year `anfId`; `region` the surtax region code.
     qint64 position(qint64 anaId, int anfId, int qarId, int tnoId, int region, const QDate &from = {},
                     const QDate &to = {});
-    qint64 item(qint64 acomId, int month, int code, int group, double gross);
+    void item(qint64 acomId, int month, int code, int group, double gross);
     // Separately taxed arrears paid in `anfId` (IRPEF code 12 unless told).
-    qint64 arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
-                   double imponibileAp = 0, double aliquota = 0, int irpefCode = 12);
+    void arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
+                 double imponibileAp = 0, double aliquota = 0, int irpefCode = 12);
     qint64 deductions(qint64 anaId, int anfId, const ArchiveDeductions &d);
-    qint64 childPeriod(qint64 adetId, const ArchiveChildPeriod &c);
+    void childPeriod(qint64 adetId, const ArchiveChildPeriod &c);
 
     // A row of TCAT_CATEGORIA, TQAR_POSGIURIDICA or TTNO_TIPONOMINA (replaced).
     void lookup(const QString &table, int id, const QString &code, const QString &description);
@@ -61,16 +76,31 @@ public:
     // A payment of a self-employed position and its items; `incomeCode` 0
     // for an item not subject to tax.
     qint64 registration(qint64 acomId, const QString &causale, const QDate &date = {});
-    qint64 registrationItem(qint64 regsId, int item, int incomeCode, double amount, double payeeShare = 0,
-                            double schoolShare = 0);
+    void registrationItem(qint64 regsId, int item, int incomeCode, double amount, double payeeShare = 0,
+                          double schoolShare = 0);
 
     // Removes a person and everything of theirs from the archive.
     void removePerson(const QString &codFis);
 
 private:
+    // The rows of one table waiting for flush().
+    struct Pending
+    {
+        const char *table;
+        const char *columns; // as the INSERT lists them
+        int width;
+        QVariantList values; // row after row
+    };
+    enum Leaf { Items, Arrears, ChildPeriods, RegistrationItems, Leaves };
+
     qint64 insert(const QString &sql, const QVariantMap &values);
     void run(const QString &sql, const QVariantMap &values);
+    void add(Leaf leaf, const QVariantList &row);
+    void send(const Pending &pending, const QVariantList &values);
+
     TQxSQLConnection &m_conn;
+    bool m_grouped = false;
+    std::vector<Pending> m_pending; // by Leaf
 };
 
 } // namespace jex

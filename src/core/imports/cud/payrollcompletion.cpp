@@ -94,6 +94,25 @@ void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const Q
 
 PayrollPosition PayrollCompletion::position(const QString &codFis)
 {
+    if (m_readYearOnce) {
+        if (!m_yearPositions) {
+            // Rows in the order of QRY_IMP_CF: a person's first is the position.
+            QHash<QString, PayrollPosition> positions;
+            QHash<int, int> regions;
+            for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_IMP_CF_ANNO"),
+                                                   {{QStringLiteral("IANFID"), m_ctx.yearId}})) {
+                const QString cf = r.value(0).toString();
+                if (positions.contains(cf))
+                    continue;
+                const PayrollPosition p{intOf(r, "IACOMID"), intOf(r, "IQARID"), intOf(r, "ITNOID")};
+                positions.insert(cf, p);
+                regions.insert(p.acomId, intOf(r, "IREPACODICE"));
+            }
+            m_yearPositions = std::move(positions);
+            m_yearRegions = std::move(regions);
+        }
+        return m_yearPositions->value(codFis);
+    }
     // A person's import asks twice (the kind of employee, the 730 items);
     // the archive does not change during the import.
     if (m_positionFor && *m_positionFor == codFis)
@@ -108,6 +127,42 @@ PayrollPosition PayrollCompletion::position(const QString &codFis)
     }
     m_positionFor = codFis;
     return m_position;
+}
+
+QVector<PayrollCompletion::AssistanceItem> PayrollCompletion::assistanceItems(int acomId, const QString &codFis)
+{
+    constexpr int kAssistanceGroup = 4;
+    auto item = [](const QSqlRecord &r) {
+        return AssistanceItem{intOf(r, "IMESID"), intOf(r, "ICOMRID"), moneyOf(r, "FVACRLORDO")};
+    };
+    if (!m_readYearOnce) {
+        QVector<AssistanceItem> items;
+        for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_JEX_730"),
+                                               {{QStringLiteral("IACOMID"), acomId},
+                                                {QStringLiteral("ICOMRGRUPPO"), kAssistanceGroup}}))
+            items.append(item(r));
+        return items;
+    }
+    if (!m_yearAssistance) {
+        // The items of all the positions of the person's year, as QRY_JEX_730
+        // reads them for the person's position, in its order.
+        QHash<QString, QVector<AssistanceItem>> byPerson;
+        for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_JEX_730_ANNO"),
+                                               {{QStringLiteral("IANFID"), m_ctx.yearId},
+                                                {QStringLiteral("ICOMRGRUPPO"), kAssistanceGroup}}))
+            byPerson[r.value(0).toString()].append(item(r));
+        m_yearAssistance = std::move(byPerson);
+    }
+    return m_yearAssistance->value(codFis);
+}
+
+int PayrollCompletion::positionRegion(int acomId)
+{
+    if (m_readYearOnce && m_yearPositions)
+        return m_yearRegions.value(acomId);
+    const QVector<QSqlRecord> region = archiveRows(*m_ctx.conn, QStringLiteral("QRY_REPA_ACOM_CALC"),
+                                                   {{QStringLiteral("IACOMID"), acomId}});
+    return region.isEmpty() ? 0 : intOf(region.first(), "IREPACODICE");
 }
 
 PayrollCompletion::PayrollCompletion(CompletionContext context) : m_ctx(std::move(context)) {}
