@@ -12,6 +12,7 @@
 
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <utility>
 
 namespace jex {
@@ -128,6 +129,17 @@ namespace {
 QVariant textOrNull(const QString &s) { return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s); }
 QVariant dateOrNull(const QDate &d) { return d.isValid() ? QVariant(d) : QVariant(QMetaType(QMetaType::QDate)); }
 
+// The key of an INSERT ... RETURNING just run.
+qint64 returnedKey(QSqlQuery &q)
+{
+    const bool returned = q.next();
+    const qint64 key = returned ? q.value(0).toLongLong() : 0;
+    q.finish();
+    if (!returned)
+        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
+    return key;
+}
+
 } // namespace
 
 // Rows of one grouped statement: few statements, each well under the
@@ -136,52 +148,137 @@ constexpr int kRowsPerStatement = 100;
 
 PayrollArchiveWriter::PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn)
 {
+    // In the order flush() writes them: a table after those its rows refer to.
     m_pending = {
-        {"TVACR_VOCIMENSILI", "IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO", 5, {}},
-        {"TSTS_STORICOTASSSEP",
-         "IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP", 9, {}},
-        {"TADEF_FIGLI",
+        {"TANA_ANAGRAFICA", "IANAID",
+         "SANACODFISCALE, SANACOGNOME, SANANOME, SANASESSO, DANADATANASCITA, SANACOMUNENASCITA, SANAPROVNASCITA, "
+         "SANASTATONASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, SANACODCOMUNE",
+         13, -1, {}, 0, {}},
+        {"TACOM_ANAGCOMPENSI", "IACOMID", "IANAID, IANFID, IQARID, ITNOID, DACOMINIZIO, DACOMFINE, IREPACODICE", 7,
+         Persons, {}, 0, {}},
+        {"TADET_DETRAZIONI", "IADETID",
+         "IANAID, IANFID, LADETCONCAR, SADETCFCONCAR, IADETFIGLI, IADETALTRI, SADETCFALTRICAR1, SADETCFALTRICAR2, "
+         "FADETPERCALTRI",
+         9, Persons, {}, 0, {}},
+        {"TVACR_VOCIMENSILI", nullptr, "IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO", 5, Positions, {}, 0, {}},
+        {"TSTS_STORICOTASSSEP", nullptr,
+         "IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP", 9,
+         Persons, {}, 0, {}},
+        {"TADEF_FIGLI", nullptr,
          "IADETID, IADEFORDINE, SADEFCODFISC, IMESDAL, IMESAL, IADEFMESIMIN3, FDEFPERC, LADEFHANDYCAP, LADEFAFFIDO100", 9,
-         {}},
-        {"TREGV_VOCIREG", "IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, FREGVRITAMM", 6, {}},
+         Deductions, {}, 0, {}},
+        {"TREGV_VOCIREG", nullptr, "IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, FREGVRITAMM", 6, -1, {}, 0, {}},
     };
 }
 
 PayrollArchiveWriter::~PayrollArchiveWriter() = default;
 
-void PayrollArchiveWriter::add(Leaf leaf, const QVariantList &row)
-{
-    Pending &p = m_pending[size_t(leaf)];
-    p.values << row;
-    if (!m_grouped || p.values.size() == kRowsPerStatement * p.width)
-        send(p, std::exchange(p.values, {}));
-}
-
-// The rows go in the order they were added: each gets the key its own
-// statement would have given it.
-void PayrollArchiveWriter::send(const Pending &pending, const QVariantList &values)
+QString PayrollArchiveWriter::insertText(const Pending &table, qsizetype rows, bool withKey)
 {
     QString row = QStringLiteral("(?");
-    for (int i = 1; i < pending.width; ++i)
+    for (int i = withKey ? 0 : 1; i < table.width; ++i)
         row += QStringLiteral(", ?");
     row += u')';
-    QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(QLatin1String(pending.table),
-                                                                  QLatin1String(pending.columns));
-    for (qsizetype r = 0; r < values.size() / pending.width; ++r) {
+    QString sql = withKey ? QStringLiteral("INSERT INTO %1 (%2, %3) VALUES ")
+                                .arg(QLatin1String(table.table), QLatin1String(table.key), QLatin1String(table.columns))
+                          : QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                                .arg(QLatin1String(table.table), QLatin1String(table.columns));
+    for (qsizetype r = 0; r < rows; ++r) {
         if (r > 0)
             sql += QStringLiteral(", ");
         sql += row;
     }
-    m_conn.execPrepared(sql, values).finish();
+    return sql;
+}
+
+qint64 PayrollArchiveWriter::add(Table table, const QVariantList &row)
+{
+    Pending &p = m_pending[size_t(table)];
+    if (!m_grouped) {
+        if (!p.key) {
+            m_conn.execPrepared(insertText(p, 1, false), row).finish();
+            return 0;
+        }
+        return returnedKey(m_conn.execPrepared(
+            insertText(p, 1, false) + QStringLiteral(" RETURNING ") + QLatin1String(p.key), row));
+    }
+    // A row kept has a key of the writer's own, below zero, until flush()
+    // gives it the database's.
+    qint64 key = 0;
+    if (p.key) {
+        key = -qint64(++p.kept);
+        p.values << key;
+    }
+    p.values << row;
+    if (p.values.size() >= kRowsPerStatement * (p.width + (p.key ? 1 : 0)))
+        flush();
+    return key;
+}
+
+qint64 PayrollArchiveWriter::realKey(Table table, qint64 key)
+{
+    if (key >= 0)
+        return key;
+    if (!m_pending[size_t(table)].real.contains(key))
+        flush();
+    return m_pending[size_t(table)].real.value(key);
+}
+
+// The keys the database would give the rows one statement each: the next
+// values of the column's sequence on PostgreSQL, one past the largest on
+// SQLite.
+QList<qint64> PayrollArchiveWriter::nextKeys(const Pending &table, qsizetype count)
+{
+    QList<qint64> keys;
+    keys.reserve(count);
+    if (m_conn.dialect() == Dialect::PostgreSQL) {
+        QSqlQuery &q = m_conn.execPrepared(
+            QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', '%2')) FROM generate_series(1, ?) ORDER BY 1")
+                .arg(QString::fromLatin1(table.table).toLower(), QString::fromLatin1(table.key).toLower()),
+            {qint64(count)});
+        while (q.next())
+            keys << q.value(0).toLongLong();
+        q.finish();
+    } else {
+        const qint64 last = m_conn.scalarPrepared(QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2")
+                                                      .arg(QLatin1String(table.key), QLatin1String(table.table)))
+                                .toLongLong();
+        for (qsizetype i = 1; i <= count; ++i)
+            keys << last + i;
+    }
+    if (keys.size() != count)
+        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
+    return keys;
 }
 
 void PayrollArchiveWriter::flush()
 {
     for (Pending &p : m_pending) {
-        const QVariantList values = std::exchange(p.values, {});
-        for (qsizetype at = 0; at < values.size(); at += kRowsPerStatement * p.width)
-            send(p, values.mid(at, kRowsPerStatement * p.width));
+        if (p.values.isEmpty())
+            continue;
+        QVariantList values = std::exchange(p.values, {});
+        const int width = p.width + (p.key ? 1 : 0);
+        const qsizetype rows = values.size() / width;
+        if (p.key) {
+            const QList<qint64> keys = nextKeys(p, rows);
+            for (qsizetype r = 0; r < rows; ++r) {
+                p.real.insert(values.at(r * width).toLongLong(), keys.at(r));
+                values[r * width] = keys.at(r);
+            }
+        }
+        if (p.parent >= 0) {
+            const QHash<qint64, qint64> &parents = m_pending[size_t(p.parent)].real;
+            const int at = p.key ? 1 : 0; // the parent's key is the first column
+            for (qsizetype r = 0; r < rows; ++r)
+                if (const qint64 k = values.at(r * width + at).toLongLong(); k < 0)
+                    values[r * width + at] = parents.value(k);
+        }
+        for (qsizetype from = 0; from < rows; from += kRowsPerStatement) {
+            const qsizetype n = std::min<qsizetype>(kRowsPerStatement, rows - from);
+            m_conn.execPrepared(insertText(p, n, p.key != nullptr), values.mid(from * width, n * width)).finish();
+        }
     }
+    m_keptCodes.clear();
 }
 
 // The writer's statements run once or more per person: the connection keeps
@@ -193,49 +290,24 @@ void PayrollArchiveWriter::run(const QString &sql, const QVariantMap &values)
 
 qint64 PayrollArchiveWriter::insert(const QString &sql, const QVariantMap &values)
 {
-    QSqlQuery &q = runKeptStatement(m_conn, sql, values);
-    const bool returned = q.next();
-    const qint64 key = returned ? q.value(0).toLongLong() : 0;
-    q.finish();
-    if (!returned)
-        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
-    return key;
+    return returnedKey(runKeptStatement(m_conn, sql, values));
 }
 
 qint64 PayrollArchiveWriter::person(const ArchivePerson &p)
 {
-    return insert(QStringLiteral(
-                      "INSERT INTO TANA_ANAGRAFICA (SANACODFISCALE, SANACOGNOME, SANANOME, SANASESSO, DANADATANASCITA, "
-                      "SANACOMUNENASCITA, SANAPROVNASCITA, SANASTATONASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, "
-                      "SANACODCOMUNE) VALUES (:CF, :COGNOME, :NOME, :SESSO, :NASCITA, :COMNAS, :PROVNAS, :STATONAS, :IND, "
-                      ":CAP, :COMUNE, :PROV, :CODCOM) RETURNING IANAID"),
-                  {{QStringLiteral("CF"), p.codFis.toUpper()},
-                   {QStringLiteral("COGNOME"), textOrNull(p.cognome)},
-                   {QStringLiteral("NOME"), textOrNull(p.nome)},
-                   {QStringLiteral("SESSO"), textOrNull(p.sesso)},
-                   {QStringLiteral("NASCITA"), dateOrNull(p.nascita)},
-                   {QStringLiteral("COMNAS"), textOrNull(p.comuneNascita)},
-                   {QStringLiteral("PROVNAS"), textOrNull(p.provNascita)},
-                   {QStringLiteral("STATONAS"), textOrNull(p.statoNascita)},
-                   {QStringLiteral("IND"), textOrNull(p.indirizzo)},
-                   {QStringLiteral("CAP"), textOrNull(p.cap)},
-                   {QStringLiteral("COMUNE"), textOrNull(p.comune)},
-                   {QStringLiteral("PROV"), textOrNull(p.prov)},
-                   {QStringLiteral("CODCOM"), textOrNull(p.codComune)}});
+    const QString cf = p.codFis.toUpper();
+    if (m_grouped)
+        m_keptCodes.insert(cf);
+    return add(Persons, {cf, textOrNull(p.cognome), textOrNull(p.nome), textOrNull(p.sesso), dateOrNull(p.nascita),
+                         textOrNull(p.comuneNascita), textOrNull(p.provNascita), textOrNull(p.statoNascita),
+                         textOrNull(p.indirizzo), textOrNull(p.cap), textOrNull(p.comune), textOrNull(p.prov),
+                         textOrNull(p.codComune)});
 }
 
 qint64 PayrollArchiveWriter::position(qint64 anaId, int anfId, int qarId, int tnoId, int region, const QDate &from,
                                       const QDate &to)
 {
-    return insert(QStringLiteral("INSERT INTO TACOM_ANAGCOMPENSI (IANAID, IANFID, IQARID, ITNOID, DACOMINIZIO, DACOMFINE, "
-                                 "IREPACODICE) VALUES (:ANA, :ANF, :QAR, :TNO, :DAL, :AL, :REG) RETURNING IACOMID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("QAR"), qarId},
-                   {QStringLiteral("TNO"), tnoId},
-                   {QStringLiteral("DAL"), dateOrNull(from)},
-                   {QStringLiteral("AL"), dateOrNull(to)},
-                   {QStringLiteral("REG"), region}});
+    return add(Positions, {anaId, anfId, qarId, tnoId, dateOrNull(from), dateOrNull(to), region});
 }
 
 void PayrollArchiveWriter::item(qint64 acomId, int month, int code, int group, double gross)
@@ -251,18 +323,8 @@ void PayrollArchiveWriter::arrears(qint64 anaId, int anfId, int anno, int annoP,
 
 qint64 PayrollArchiveWriter::deductions(qint64 anaId, int anfId, const ArchiveDeductions &d)
 {
-    return insert(QStringLiteral("INSERT INTO TADET_DETRAZIONI (IANAID, IANFID, LADETCONCAR, SADETCFCONCAR, IADETFIGLI, "
-                                 "IADETALTRI, SADETCFALTRICAR1, SADETCFALTRICAR2, FADETPERCALTRI) VALUES (:ANA, :ANF, "
-                                 ":CON, :CFCON, :FIGLI, :ALTRI, :CF1, :CF2, :PERC) RETURNING IADETID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("CON"), d.spouse ? 1 : 0},
-                   {QStringLiteral("CFCON"), textOrNull(d.spouseCodFis)},
-                   {QStringLiteral("FIGLI"), d.children},
-                   {QStringLiteral("ALTRI"), d.others},
-                   {QStringLiteral("CF1"), textOrNull(d.otherCodFis1)},
-                   {QStringLiteral("CF2"), textOrNull(d.otherCodFis2)},
-                   {QStringLiteral("PERC"), d.othersPercent}});
+    return add(Deductions, {anaId, anfId, d.spouse ? 1 : 0, textOrNull(d.spouseCodFis), d.children, d.others,
+                            textOrNull(d.otherCodFis1), textOrNull(d.otherCodFis2), d.othersPercent});
 }
 
 void PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod &c)
@@ -283,14 +345,14 @@ void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &c
 void PayrollArchiveWriter::setCategory(qint64 acomId, int catId)
 {
     run(QStringLiteral("UPDATE TACOM_ANAGCOMPENSI SET ICATID = :CAT WHERE IACOMID = :ACOM"),
-                {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), acomId}});
+                {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), realKey(Positions, acomId)}});
 }
 
 qint64 PayrollArchiveWriter::registration(qint64 acomId, const QString &causale, const QDate &date)
 {
     return insert(QStringLiteral("INSERT INTO TREGS_REGISTRAZIONI (IACOMID, SREGSCAUSALE, DREGSDATA) "
                                  "VALUES (:ACOM, :CAUS, :DATA) RETURNING IREGSID"),
-                  {{QStringLiteral("ACOM"), acomId},
+                  {{QStringLiteral("ACOM"), realKey(Positions, acomId)},
                    {QStringLiteral("CAUS"), causale},
                    {QStringLiteral("DATA"), dateOrNull(date)}});
 }
@@ -305,6 +367,8 @@ void PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeC
 void PayrollArchiveWriter::removePerson(const QString &codFis)
 {
     const QVariantMap cf{{QStringLiteral("CF"), codFis.toUpper()}};
+    if (m_keptCodes.contains(codFis.toUpper()))
+        flush();
     // Everything below hangs off the person's row: without one there is
     // nothing to remove, as in an archive being filled for the first time.
     QSqlQuery &known =

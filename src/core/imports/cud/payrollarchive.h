@@ -6,6 +6,8 @@
 // other rows refer to return its key.
 
 #include <QDate>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 
@@ -51,11 +53,11 @@ public:
     PayrollArchiveWriter(const PayrollArchiveWriter &) = delete;
     PayrollArchiveWriter &operator=(const PayrollArchiveWriter &) = delete;
 
-    // With grouped writes, the rows no other row refers to (payroll items,
-    // arrears, children's periods, registration items) are kept and sent
-    // many in one statement: the archive holds them once flush() returns.
-    // Their keys and values are those one statement per row gives. Rows
-    // kept when the writer goes are dropped.
+    // With grouped writes, the rows are kept and sent many in one statement:
+    // the archive holds them once flush() returns, with the keys and values
+    // one statement per row gives. Until then a key returned is the
+    // writer's own, for the writer's calls only. Rows kept when the writer
+    // goes are dropped.
     void setGrouped(bool on) { m_grouped = on; }
     void flush();
 
@@ -83,24 +85,31 @@ public:
     void removePerson(const QString &codFis);
 
 private:
-    // The rows of one table waiting for flush().
+    // A table the writer inserts into, and its rows waiting for flush().
     struct Pending
     {
         const char *table;
-        const char *columns; // as the INSERT lists them
-        int width;
-        QVariantList values; // row after row
+        const char *key;     // the key column other rows refer to, or none
+        const char *columns; // the others, as the rows list them
+        int width;           // of `columns`
+        int parent;          // the Table the first column refers to, or -1
+        QVariantList values; // row after row, led by the writer's key when keyed
+        qint64 kept = 0;     // keys of the writer's own handed out
+        QHash<qint64, qint64> real; // the writer's key -> the database's
     };
-    enum Leaf { Items, Arrears, ChildPeriods, RegistrationItems, Leaves };
+    enum Table { Persons, Positions, Deductions, Items, Arrears, ChildPeriods, RegistrationItems };
 
+    qint64 add(Table table, const QVariantList &row);
+    qint64 realKey(Table table, qint64 key);
+    QList<qint64> nextKeys(const Pending &table, qsizetype count);
+    static QString insertText(const Pending &table, qsizetype rows, bool withKey);
     qint64 insert(const QString &sql, const QVariantMap &values);
     void run(const QString &sql, const QVariantMap &values);
-    void add(Leaf leaf, const QVariantList &row);
-    void send(const Pending &pending, const QVariantList &values);
 
     TQxSQLConnection &m_conn;
     bool m_grouped = false;
-    std::vector<Pending> m_pending; // by Leaf
+    std::vector<Pending> m_pending; // by Table
+    QSet<QString> m_keptCodes;      // of the persons among the rows kept
 };
 
 } // namespace jex
