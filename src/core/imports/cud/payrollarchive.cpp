@@ -12,7 +12,6 @@
 
 #include <QSqlQuery>
 
-#include <algorithm>
 #include <utility>
 
 namespace jex {
@@ -142,9 +141,10 @@ qint64 returnedKey(QSqlQuery &q)
 
 } // namespace
 
-// Rows of one grouped statement: few statements, each well under the
-// number of parameters either database takes.
-constexpr int kRowsPerStatement = 100;
+// Rows of one grouped statement, well under the number of parameters either
+// database takes. The rest of a flush goes by halves (32, 16 ... 1 rows), so
+// that the connection keeps few texts prepared.
+constexpr int kRowsPerStatement = 64;
 
 PayrollArchiveWriter::PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn)
 {
@@ -273,8 +273,9 @@ void PayrollArchiveWriter::flush()
                 if (const qint64 k = values.at(r * width + at).toLongLong(); k < 0)
                     values[r * width + at] = parents.value(k);
         }
-        for (qsizetype from = 0; from < rows; from += kRowsPerStatement) {
-            const qsizetype n = std::min<qsizetype>(kRowsPerStatement, rows - from);
+        for (qsizetype from = 0, n = kRowsPerStatement; from < rows; from += n) {
+            while (n > rows - from)
+                n /= 2;
             m_conn.execPrepared(insertText(p, n, p.key != nullptr), values.mid(from * width, n * width)).finish();
         }
     }
