@@ -75,13 +75,13 @@ void openByPerson(PersonTable &out, SectionStore &store, const QString &table)
 }
 
 void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
-                     const std::function<void(const QString &)> &step)
+                     const std::function<void(const QString &)> &step, const QSet<QString> &skip)
 {
     const auto total = int(codFis.size());
     for (int i = 0; i < total; ++i) {
         messages().progress(caption, i, total);
         const QString &cf = codFis.at(i);
-        if (!anagrafica.has(cf))
+        if (!anagrafica.has(cf) || skip.contains(cf))
             continue;
         anagrafica.load(cf, true);
         step(cf);
@@ -178,14 +178,14 @@ PersonTable &PayrollCompletion::employees()
     return *m_own;
 }
 
-void PayrollCompletion::completeImport(const QStringList &codFis, bool carryTaxes)
+void PayrollCompletion::completeImport(const QStringList &codFis, bool carryTaxes, const QSet<QString> &carried)
 {
     PersonTable shared;
     openByPerson(shared, *m_ctx.store, kAnagrafica);
     m_shared = &shared;
     try {
         if (carryTaxes)
-            additionalTaxes(codFis);
+            additionalTaxes(codFis, carried);
         checkDeductions(codFis);
         splitSeparateTaxation(codFis);
         importDependants(codFis);
@@ -202,7 +202,7 @@ void PayrollCompletion::showPhase(const QString &caption)
         m_ctx.phase(caption);
 }
 
-void PayrollCompletion::additionalTaxes(const QStringList &codFis)
+void PayrollCompletion::additionalTaxes(const QStringList &codFis, const QSet<QString> &carried)
 {
     const QString caption = QString::fromUtf8(additionalTaxesCaption);
     showPhase(caption);
@@ -224,7 +224,7 @@ void PayrollCompletion::additionalTaxes(const QStringList &codFis)
                     + who.display(),
                 errorText(e)));
         }
-    });
+    }, carried);
 }
 
 bool CheckDeductions(ClientDataSet &anagrafica)

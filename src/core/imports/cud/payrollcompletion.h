@@ -10,6 +10,7 @@
 // connection.
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -66,16 +67,20 @@ public:
 
     // The four steps after all persons, over the run's selection; each opens
     // and saves the sections it changes.
-    void additionalTaxes(const QStringList &codFis);
+    void additionalTaxes(const QStringList &codFis) { additionalTaxes(codFis, {}); }
     void checkDeductions(const QStringList &codFis);
     void splitSeparateTaxation(const QStringList &codFis);
     void importDependants(const QStringList &codFis);
 
     // The four steps in their order (the additional taxes when asked for),
     // reading the employee table once for all of them.
-    void completeImport(const QStringList &codFis, bool carryTaxes);
+    // `carried`: the codes whose surtaxes were carried on the record as
+    // saved (the import does so before each person's save); the step would
+    // find nothing to change there and passes them by.
+    void completeImport(const QStringList &codFis, bool carryTaxes, const QSet<QString> &carried = {});
 
 private:
+    void additionalTaxes(const QStringList &codFis, const QSet<QString> &carried);
     void showPhase(const QString &caption);
     // The employee table person by person: the one completeImport() read,
     // or one read now for a single step.
