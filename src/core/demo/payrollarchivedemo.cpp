@@ -73,6 +73,7 @@ QString childCode(const QString &surname, const char *name, const QDate &birth, 
 void seedPayrollArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school)
 {
     PayrollArchiveWriter w(conn);
+    w.setGrouped(true);
     ClientDataSet &cud = school.table(QStringLiteral("TCUD_DATICUD"));
     ClientDataSet &ase = school.table(QStringLiteral("TASE_AUTSOMMEEROGATE"));
     QSet<QString> selfEmployed;
@@ -160,6 +161,7 @@ void seedPayrollArchiveDemo(TQxSQLConnection &conn, const DemoSchool &school)
             w.childPeriod(adet, second);
         }
     }
+    w.flush();
 }
 
 namespace {

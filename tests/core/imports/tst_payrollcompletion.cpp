@@ -18,6 +18,7 @@
 
 #include "coretest.h"
 
+#include <QSqlRecord>
 #include <QtTest>
 #include <map>
 #include <memory>
@@ -43,8 +44,8 @@ struct Archive
     ~Archive() { conn.close(); }
     void clear()
     {
-        for (const char *t : {"TADEF_FIGLI", "TADET_DETRAZIONI", "TSTS_STORICOTASSSEP", "TVACR_VOCIMENSILI",
-                              "TACOM_ANAGCOMPENSI", "TANA_ANAGRAFICA"})
+        for (const char *t : {"TREGV_VOCIREG", "TREGS_REGISTRAZIONI", "TADEF_FIGLI", "TADET_DETRAZIONI",
+                              "TSTS_STORICOTASSSEP", "TVACR_VOCIMENSILI", "TACOM_ANAGCOMPENSI", "TANA_ANAGRAFICA"})
             conn.exec(QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(t)));
     }
     TestDatabase tdb;
@@ -209,11 +210,110 @@ private Q_SLOTS:
         f.writer.position(f.ana, kYear - 1, 5, 1, 19, QDate(2023, 1, 1));
         const qint64 first = f.writer.position(f.ana, kYear, 7, 3, 19, QDate(2024, 1, 1), QDate(2024, 6, 30));
         const qint64 latest = f.writer.position(f.ana, kYear, 14, 17, 19, QDate(2024, 9, 1));
-        const PayrollPosition p = f.completion().position(CF);
-        QCOMPARE(p.acomId, int(latest)); // the latest position of the year
-        QCOMPARE(p.qarId, 14);
-        QCOMPARE(p.tnoId, 17);
+        ArchivePerson other;
+        other.codFis = QStringLiteral("BNCLRA75D45G478N");
+        const qint64 others = f.writer.position(f.writer.person(other), kYear, 2, 2, 19, QDate(2024, 10, 1));
+        for (const bool yearOnce : {false, true}) {
+            PayrollCompletion completion = f.completion();
+            completion.setReadYearOnce(yearOnce);
+            const PayrollPosition p = completion.position(CF);
+            QCOMPARE(p.acomId, int(latest)); // the latest position of the year
+            QCOMPARE(p.qarId, 14);
+            QCOMPARE(p.tnoId, 17);
+            QCOMPARE(completion.position(other.codFis).acomId, int(others));
+            QCOMPARE(completion.position(QStringLiteral("VRDPLA80C52G478K")).acomId, 0);
+        }
         QVERIFY(first != latest);
+    }
+
+    // The rows a grouped writer stores, keys included, are those of one
+    // statement per row: also when a person among the rows kept is removed
+    // and written again, freeing keys the database may give again.
+    void groupedWrites_data() { TestDatabase::addDatabaseRows(); }
+    void groupedWrites()
+    {
+        FIXTURE(f);
+        auto script = [](PayrollArchiveWriter &w) {
+            ArchivePerson a, b;
+            a.codFis = QStringLiteral("bnclra75d45g478n");
+            a.cognome = QStringLiteral("BIANCHI");
+            a.nascita = QDate(1975, 4, 5);
+            b.codFis = QStringLiteral("VRDPLA80C52G478K");
+            for (int round = 0; round < 2; ++round) {
+                w.removePerson(a.codFis);
+                const qint64 ana = w.person(a);
+                const qint64 acom = w.position(ana, kYear, 7, 1, 9, QDate(2024, 1, 1));
+                for (int month = 1; month <= 3 + round; ++month)
+                    w.item(acom, month, 10026, 4, 10.5 * month);
+                w.arrears(ana, kYear, 2022, 0, 100, 23, 0, 23.0);
+                ArchiveDeductions d;
+                d.spouse = round == 1;
+                const qint64 adet = w.deductions(ana, kYear, d);
+                ArchiveChildPeriod c;
+                c.codFis = round == 0 ? QString() : QStringLiteral("BNCGLI01E44G478Z");
+                w.childPeriod(adet, c);
+                w.childPeriod(adet, c);
+            }
+            const qint64 acom = w.position(w.person(b), kYear, 0, 10, 0);
+            w.setCategory(acom, 20);
+            w.registrationItem(w.registration(acom, QStringLiteral("A"), QDate(2024, 6, 28)), 1, 11, 900, 180);
+        };
+        const QStringList tables = {"TANA_ANAGRAFICA", "TACOM_ANAGCOMPENSI", "TVACR_VOCIMENSILI", "TSTS_STORICOTASSSEP",
+                                    "TADET_DETRAZIONI", "TADEF_FIGLI", "TREGS_REGISTRAZIONI", "TREGV_VOCIREG"};
+        // The table the second column of each refers to.
+        const int parent[] = {-1, 0, 1, 0, 0, 4, 1, 6};
+        // Every row, its key and its reference counted from the key the
+        // table's next row gets when the script starts.
+        auto stored = [&](const QList<qint64> &start) {
+            QStringList rows;
+            for (int t = 0; t < tables.size(); ++t) {
+                QSqlQuery q = f.a.conn.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(tables[t]));
+                while (q.next()) {
+                    QStringList values{tables[t], QString::number(q.value(0).toLongLong() - start[t])};
+                    for (int c = 1; c < q.record().count(); ++c)
+                        values << (c == 1 && parent[t] >= 0
+                                       ? QString::number(q.value(c).toLongLong() - start[parent[t]])
+                                       : q.value(c).toString());
+                    rows << values.join(u'|');
+                }
+            }
+            return rows;
+        };
+        auto nextKeys = [&] {
+            QList<qint64> keys;
+            for (const QString &t : tables) {
+                QSqlQuery q = f.a.conn.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(t));
+                const QString column = q.record().fieldName(0);
+                if (f.a.conn.dialect() == Dialect::PostgreSQL) {
+                    const QString seq = f.a.conn.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:T, :C)"),
+                                                        {{QStringLiteral("T"), t.toLower()},
+                                                         {QStringLiteral("C"), column.toLower()}})
+                                            .toString();
+                    QSqlQuery s = f.a.conn.exec(QStringLiteral("SELECT last_value, is_called FROM %1").arg(seq));
+                    s.next();
+                    keys << s.value(0).toLongLong() + (s.value(1).toBool() ? 1 : 0);
+                } else {
+                    keys << f.a.conn.scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, t))
+                                .toLongLong();
+                }
+            }
+            return keys;
+        };
+        f.a.clear();
+        QList<qint64> start = nextKeys();
+        {
+            PayrollArchiveWriter single(f.a.conn);
+            script(single);
+        }
+        const QStringList expected = stored(start);
+        f.a.clear();
+        start = nextKeys();
+        PayrollArchiveWriter grouped(f.a.conn);
+        grouped.setGrouped(true);
+        script(grouped);
+        grouped.flush();
+        QCOMPARE(stored(start), expected);
+        QCOMPARE(expected.size(), 14);
     }
 
     void fiscalAssistance_data()
@@ -255,19 +355,29 @@ private Q_SLOTS:
         for (const Item &i : items)
             f.writer.item(i.month < 9 ? june : sept, i.month, i.code, 4, i.amount);
         f.writer.item(sept, 7, 10026, 5, 999.00); // another group: not assistance
+        // Neither last year's items nor another person's count, also when
+        // the whole year is read at once.
+        f.writer.item(f.writer.position(f.ana, kYear - 1, 7, 1, 9), 7, 10026, 4, 777.00);
+        ArchivePerson other;
+        other.codFis = QStringLiteral("BNCLRA75D45G478N");
+        f.writer.item(f.writer.position(f.writer.person(other), kYear, 7, 1, 12), 7, 10028, 4, 555.00);
         f.employee([](ClientDataSet &) {});
 
-        ClientDataSet dip;
-        f.store.openCds(DIP, dip);
-        dip.first();
-        f.completion().importFiscalAssistance(dip, CF, QStringLiteral("ROSSI"), QStringLiteral("MARIA"));
-        QCOMPARE(dip.state(), DataSetState::Browse);
-        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-            const Field *field = dip.fieldByName(it.key());
-            if (it.value().typeId() == QMetaType::QString)
-                QCOMPARE(field->asString(), it.value().toString());
-            else
-                QCOMPARE(field->asMoney(), m(it.value().toDouble()));
+        for (const bool yearOnce : {false, true}) {
+            ClientDataSet dip;
+            f.store.openCds(DIP, dip);
+            dip.first();
+            PayrollCompletion completion = f.completion();
+            completion.setReadYearOnce(yearOnce);
+            completion.importFiscalAssistance(dip, CF, QStringLiteral("ROSSI"), QStringLiteral("MARIA"));
+            QCOMPARE(dip.state(), DataSetState::Browse);
+            for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+                const Field *field = dip.fieldByName(it.key());
+                if (it.value().typeId() == QMetaType::QString)
+                    QCOMPARE(field->asString(), it.value().toString());
+                else
+                    QCOMPARE(field->asMoney(), m(it.value().toDouble()));
+            }
         }
         QVERIFY(m_messages.shown().isEmpty());
     }

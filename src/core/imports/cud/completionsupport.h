@@ -52,9 +52,10 @@ void openByPerson(PersonTable &out, SectionStore &store, const QString &table);
 // first of them current; progress names the phase. A step saves what it
 // changed in `anagrafica.ds`: each person's save sends that person's
 // records only. The records as the step left them are the person's rows
-// for the next walk over the same table.
+// for the next walk over the same table. The codes in `skip` count in the
+// progress only.
 void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
-                     const std::function<void(const QString &codFis)> &step);
+                     const std::function<void(const QString &codFis)> &step, const QSet<QString> &skip = {});
 
 inline const QString kAnagrafica = QStringLiteral("TDIP7_ANAGRFISCALI");
 

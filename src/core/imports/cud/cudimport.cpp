@@ -247,6 +247,7 @@ public:
         // imported by the rules read then.
         engine.setReadOnce(true);
         PayrollCompletion completion(context());
+        completion.setReadYearOnce(true);
         m_engine = &engine;
         m_completion = &completion;
         forEachPerson(kWords, m_selected, [this](const QString &cf) { importPerson(cf); });
@@ -257,7 +258,7 @@ public:
     void complete()
     {
         PayrollCompletion completion(context());
-        completion.completeImport(m_selected, m_options.additionalTaxes);
+        completion.completeImport(m_selected, m_options.additionalTaxes, m_carried);
     }
 
     int imported() const { return m_imported; }
@@ -675,17 +676,18 @@ private:
 
     // The surtaxes withheld go into the ceased-employment boxes before the
     // person's save, on the record the completion step after all persons
-    // would find: that step then has nothing to change, and the record is
-    // not written a second time. A failure is left to that step, which
-    // reports it.
+    // would find: that step then has nothing to change, and passes the
+    // person by. A failure is left to that step, which reports it.
     void carryTaxesOf(const QString &cf)
     {
+        m_carried.remove(cf);
         ClientDataSet &ds = t(kDip).ds;
         for (ds.first(); !ds.eof(); ds.next()) {
             if (text(ds, QStringLiteral("SDIP7CODFIS")) != cf)
                 continue;
             try {
                 carryAdditionalTaxes(ds);
+                m_carried.insert(cf);
             } catch (const std::exception &) {
                 if (ds.isEditing())
                     ds.cancel();
@@ -737,6 +739,7 @@ private:
     PayrollCompletion *m_completion = nullptr;
     QString m_codFis, m_surname, m_name;
     QVector<bool> m_personal; // by column of the personal-data table: one of personalColumns()
+    QSet<QString> m_carried;  // the persons whose surtaxes carryTaxesOf() carried
     int m_imported = 0;
 };
 

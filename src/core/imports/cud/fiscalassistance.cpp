@@ -12,7 +12,6 @@
 namespace jex {
 namespace {
 
-constexpr int kAssistanceGroup = 4;
 constexpr int kSurtaxBalance = 10033;      // regional surtax balance, declarant
 constexpr int kSurtaxBalanceSpouse = 10046; // the same, spouse
 
@@ -65,18 +64,18 @@ struct AssistanceRows
     int firstSurtaxMonth = 0;  // of the surtax balance rows
     QHash<int, qint64> sums;
 
-    explicit AssistanceRows(const QVector<QSqlRecord> &rows)
+    template <typename Items>
+    explicit AssistanceRows(const Items &rows)
     {
         bool seenOther = false, seenSurtax = false;
-        for (const QSqlRecord &r : rows) { // ordered by month
-            const int code = intOf(r, "ICOMRID");
-            const bool surtax = code == kSurtaxBalance || code == kSurtaxBalanceSpouse;
+        for (const auto &r : rows) { // ordered by month
+            const bool surtax = r.code == kSurtaxBalance || r.code == kSurtaxBalanceSpouse;
             bool &seen = surtax ? seenSurtax : seenOther;
             if (!seen) {
-                (surtax ? firstSurtaxMonth : firstMonth) = intOf(r, "IMESID");
+                (surtax ? firstSurtaxMonth : firstMonth) = r.month;
                 seen = true;
             }
-            sums[code] += moneyOf(r, "FVACRLORDO");
+            sums[r.code] += r.gross;
         }
     }
 };
@@ -92,9 +91,7 @@ void PayrollCompletion::importFiscalAssistance(ClientDataSet &dip, const QString
         const int acomId = position(codFis).acomId;
         if (acomId <= 0)
             return;
-        const AssistanceRows items(archiveRows(*m_ctx.conn, QStringLiteral("QRY_JEX_730"),
-                                               {{QStringLiteral("IACOMID"), acomId},
-                                                {QStringLiteral("ICOMRGRUPPO"), kAssistanceGroup}}));
+        const AssistanceRows items(assistanceItems(acomId, codFis));
         if (items.sums.isEmpty())
             return;
         dip.edit();
@@ -119,9 +116,7 @@ void PayrollCompletion::importFiscalAssistance(ClientDataSet &dip, const QString
             }
 
             if (filled[10029] || filled[10028] || filled[10042] || filled[10041]) {
-                const QVector<QSqlRecord> region = archiveRows(*m_ctx.conn, QStringLiteral("QRY_REPA_ACOM_CALC"),
-                                                               {{QStringLiteral("IACOMID"), acomId}});
-                const int code = region.isEmpty() ? 0 : intOf(region.first(), "IREPACODICE");
+                const int code = positionRegion(acomId);
                 const QString regione = code < 1 ? QString() : QStringLiteral("%1").arg(code, 2, 10, QLatin1Char('0'));
                 if (filled[10029] || filled[10028])
                     dip.fieldByName(QStringLiteral("SREGCODICEARD"))->setAsString(regione);

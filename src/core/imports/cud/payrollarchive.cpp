@@ -12,6 +12,8 @@
 
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace jex {
 namespace {
 
@@ -126,7 +128,159 @@ namespace {
 QVariant textOrNull(const QString &s) { return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s); }
 QVariant dateOrNull(const QDate &d) { return d.isValid() ? QVariant(d) : QVariant(QMetaType(QMetaType::QDate)); }
 
+// The key of an INSERT ... RETURNING just run.
+qint64 returnedKey(QSqlQuery &q)
+{
+    const bool returned = q.next();
+    const qint64 key = returned ? q.value(0).toLongLong() : 0;
+    q.finish();
+    if (!returned)
+        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
+    return key;
+}
+
 } // namespace
+
+// Rows of one grouped statement, well under the number of parameters either
+// database takes. The rest of a flush goes by halves (32, 16 ... 1 rows), so
+// that the connection keeps few texts prepared.
+constexpr int kRowsPerStatement = 64;
+
+PayrollArchiveWriter::PayrollArchiveWriter(TQxSQLConnection &conn) : m_conn(conn)
+{
+    // In the order flush() writes them: a table after those its rows refer to.
+    m_pending = {
+        {"TANA_ANAGRAFICA", "IANAID",
+         "SANACODFISCALE, SANACOGNOME, SANANOME, SANASESSO, DANADATANASCITA, SANACOMUNENASCITA, SANAPROVNASCITA, "
+         "SANASTATONASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, SANACODCOMUNE",
+         13, -1, {}, 0, {}},
+        {"TACOM_ANAGCOMPENSI", "IACOMID", "IANAID, IANFID, IQARID, ITNOID, DACOMINIZIO, DACOMFINE, IREPACODICE", 7,
+         Persons, {}, 0, {}},
+        {"TADET_DETRAZIONI", "IADETID",
+         "IANAID, IANFID, LADETCONCAR, SADETCFCONCAR, IADETFIGLI, IADETALTRI, SADETCFALTRICAR1, SADETCFALTRICAR2, "
+         "FADETPERCALTRI",
+         9, Persons, {}, 0, {}},
+        {"TVACR_VOCIMENSILI", nullptr, "IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO", 5, Positions, {}, 0, {}},
+        {"TSTS_STORICOTASSSEP", nullptr,
+         "IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP", 9,
+         Persons, {}, 0, {}},
+        {"TADEF_FIGLI", nullptr,
+         "IADETID, IADEFORDINE, SADEFCODFISC, IMESDAL, IMESAL, IADEFMESIMIN3, FDEFPERC, LADEFHANDYCAP, LADEFAFFIDO100", 9,
+         Deductions, {}, 0, {}},
+        {"TREGV_VOCIREG", nullptr, "IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, FREGVRITAMM", 6, -1, {}, 0, {}},
+    };
+}
+
+PayrollArchiveWriter::~PayrollArchiveWriter() = default;
+
+QString PayrollArchiveWriter::insertText(const Pending &table, qsizetype rows, bool withKey)
+{
+    QString row = QStringLiteral("(?");
+    for (int i = withKey ? 0 : 1; i < table.width; ++i)
+        row += QStringLiteral(", ?");
+    row += u')';
+    QString sql = withKey ? QStringLiteral("INSERT INTO %1 (%2, %3) VALUES ")
+                                .arg(QLatin1String(table.table), QLatin1String(table.key), QLatin1String(table.columns))
+                          : QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                                .arg(QLatin1String(table.table), QLatin1String(table.columns));
+    for (qsizetype r = 0; r < rows; ++r) {
+        if (r > 0)
+            sql += QStringLiteral(", ");
+        sql += row;
+    }
+    return sql;
+}
+
+qint64 PayrollArchiveWriter::add(Table table, const QVariantList &row)
+{
+    Pending &p = m_pending[size_t(table)];
+    if (!m_grouped) {
+        if (!p.key) {
+            m_conn.execPrepared(insertText(p, 1, false), row).finish();
+            return 0;
+        }
+        return returnedKey(m_conn.execPrepared(
+            insertText(p, 1, false) + QStringLiteral(" RETURNING ") + QLatin1String(p.key), row));
+    }
+    // A row kept has a key of the writer's own, below zero, until flush()
+    // gives it the database's.
+    qint64 key = 0;
+    if (p.key) {
+        key = -qint64(++p.kept);
+        p.values << key;
+    }
+    p.values << row;
+    if (p.values.size() >= kRowsPerStatement * (p.width + (p.key ? 1 : 0)))
+        flush();
+    return key;
+}
+
+qint64 PayrollArchiveWriter::realKey(Table table, qint64 key)
+{
+    if (key >= 0)
+        return key;
+    if (!m_pending[size_t(table)].real.contains(key))
+        flush();
+    return m_pending[size_t(table)].real.value(key);
+}
+
+// The keys the database would give the rows one statement each: the next
+// values of the column's sequence on PostgreSQL, one past the largest on
+// SQLite.
+QList<qint64> PayrollArchiveWriter::nextKeys(const Pending &table, qsizetype count)
+{
+    QList<qint64> keys;
+    keys.reserve(count);
+    if (m_conn.dialect() == Dialect::PostgreSQL) {
+        QSqlQuery &q = m_conn.execPrepared(
+            QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', '%2')) FROM generate_series(1, ?) ORDER BY 1")
+                .arg(QString::fromLatin1(table.table).toLower(), QString::fromLatin1(table.key).toLower()),
+            {qint64(count)});
+        while (q.next())
+            keys << q.value(0).toLongLong();
+        q.finish();
+    } else {
+        const qint64 last = m_conn.scalarPrepared(QStringLiteral("SELECT COALESCE(MAX(%1), 0) FROM %2")
+                                                      .arg(QLatin1String(table.key), QLatin1String(table.table)))
+                                .toLongLong();
+        for (qsizetype i = 1; i <= count; ++i)
+            keys << last + i;
+    }
+    if (keys.size() != count)
+        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
+    return keys;
+}
+
+void PayrollArchiveWriter::flush()
+{
+    for (Pending &p : m_pending) {
+        if (p.values.isEmpty())
+            continue;
+        QVariantList values = std::exchange(p.values, {});
+        const int width = p.width + (p.key ? 1 : 0);
+        const qsizetype rows = values.size() / width;
+        if (p.key) {
+            const QList<qint64> keys = nextKeys(p, rows);
+            for (qsizetype r = 0; r < rows; ++r) {
+                p.real.insert(values.at(r * width).toLongLong(), keys.at(r));
+                values[r * width] = keys.at(r);
+            }
+        }
+        if (p.parent >= 0) {
+            const QHash<qint64, qint64> &parents = m_pending[size_t(p.parent)].real;
+            const int at = p.key ? 1 : 0; // the parent's key is the first column
+            for (qsizetype r = 0; r < rows; ++r)
+                if (const qint64 k = values.at(r * width + at).toLongLong(); k < 0)
+                    values[r * width + at] = parents.value(k);
+        }
+        for (qsizetype from = 0, n = kRowsPerStatement; from < rows; from += n) {
+            while (n > rows - from)
+                n /= 2;
+            m_conn.execPrepared(insertText(p, n, p.key != nullptr), values.mid(from * width, n * width)).finish();
+        }
+    }
+    m_keptCodes.clear();
+}
 
 // The writer's statements run once or more per person: the connection keeps
 // them prepared.
@@ -137,109 +291,47 @@ void PayrollArchiveWriter::run(const QString &sql, const QVariantMap &values)
 
 qint64 PayrollArchiveWriter::insert(const QString &sql, const QVariantMap &values)
 {
-    QSqlQuery &q = runKeptStatement(m_conn, sql, values);
-    const bool returned = q.next();
-    const qint64 key = returned ? q.value(0).toLongLong() : 0;
-    q.finish();
-    if (!returned)
-        throw EQxError(QStringLiteral("Archivio dei compensi: nessuna chiave restituita dall'inserimento"));
-    return key;
+    return returnedKey(runKeptStatement(m_conn, sql, values));
 }
 
 qint64 PayrollArchiveWriter::person(const ArchivePerson &p)
 {
-    return insert(QStringLiteral(
-                      "INSERT INTO TANA_ANAGRAFICA (SANACODFISCALE, SANACOGNOME, SANANOME, SANASESSO, DANADATANASCITA, "
-                      "SANACOMUNENASCITA, SANAPROVNASCITA, SANASTATONASCITA, SANAINDIRIZZO, SANACAP, SANACOMUNE, SANAPROV, "
-                      "SANACODCOMUNE) VALUES (:CF, :COGNOME, :NOME, :SESSO, :NASCITA, :COMNAS, :PROVNAS, :STATONAS, :IND, "
-                      ":CAP, :COMUNE, :PROV, :CODCOM) RETURNING IANAID"),
-                  {{QStringLiteral("CF"), p.codFis.toUpper()},
-                   {QStringLiteral("COGNOME"), textOrNull(p.cognome)},
-                   {QStringLiteral("NOME"), textOrNull(p.nome)},
-                   {QStringLiteral("SESSO"), textOrNull(p.sesso)},
-                   {QStringLiteral("NASCITA"), dateOrNull(p.nascita)},
-                   {QStringLiteral("COMNAS"), textOrNull(p.comuneNascita)},
-                   {QStringLiteral("PROVNAS"), textOrNull(p.provNascita)},
-                   {QStringLiteral("STATONAS"), textOrNull(p.statoNascita)},
-                   {QStringLiteral("IND"), textOrNull(p.indirizzo)},
-                   {QStringLiteral("CAP"), textOrNull(p.cap)},
-                   {QStringLiteral("COMUNE"), textOrNull(p.comune)},
-                   {QStringLiteral("PROV"), textOrNull(p.prov)},
-                   {QStringLiteral("CODCOM"), textOrNull(p.codComune)}});
+    const QString cf = p.codFis.toUpper();
+    if (m_grouped)
+        m_keptCodes.insert(cf);
+    return add(Persons, {cf, textOrNull(p.cognome), textOrNull(p.nome), textOrNull(p.sesso), dateOrNull(p.nascita),
+                         textOrNull(p.comuneNascita), textOrNull(p.provNascita), textOrNull(p.statoNascita),
+                         textOrNull(p.indirizzo), textOrNull(p.cap), textOrNull(p.comune), textOrNull(p.prov),
+                         textOrNull(p.codComune)});
 }
 
 qint64 PayrollArchiveWriter::position(qint64 anaId, int anfId, int qarId, int tnoId, int region, const QDate &from,
                                       const QDate &to)
 {
-    return insert(QStringLiteral("INSERT INTO TACOM_ANAGCOMPENSI (IANAID, IANFID, IQARID, ITNOID, DACOMINIZIO, DACOMFINE, "
-                                 "IREPACODICE) VALUES (:ANA, :ANF, :QAR, :TNO, :DAL, :AL, :REG) RETURNING IACOMID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("QAR"), qarId},
-                   {QStringLiteral("TNO"), tnoId},
-                   {QStringLiteral("DAL"), dateOrNull(from)},
-                   {QStringLiteral("AL"), dateOrNull(to)},
-                   {QStringLiteral("REG"), region}});
+    return add(Positions, {anaId, anfId, qarId, tnoId, dateOrNull(from), dateOrNull(to), region});
 }
 
-qint64 PayrollArchiveWriter::item(qint64 acomId, int month, int code, int group, double gross)
+void PayrollArchiveWriter::item(qint64 acomId, int month, int code, int group, double gross)
 {
-    return insert(QStringLiteral("INSERT INTO TVACR_VOCIMENSILI (IACOMID, IMESID, ICOMRID, ICOMRGRUPPO, FVACRLORDO) "
-                                 "VALUES (:ACOM, :MESE, :CODICE, :GRUPPO, :LORDO) RETURNING IVACRID"),
-                  {{QStringLiteral("ACOM"), acomId},
-                   {QStringLiteral("MESE"), month},
-                   {QStringLiteral("CODICE"), code},
-                   {QStringLiteral("GRUPPO"), group},
-                   {QStringLiteral("LORDO"), gross}});
+    add(Items, {acomId, month, code, group, gross});
 }
 
-qint64 PayrollArchiveWriter::arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
-                                     double imponibileAp, double aliquota, int irpefCode)
+void PayrollArchiveWriter::arrears(qint64 anaId, int anfId, int anno, int annoP, double imponibile, double ritenuta,
+                                   double imponibileAp, double aliquota, int irpefCode)
 {
-    return insert(QStringLiteral("INSERT INTO TSTS_STORICOTASSSEP (IANAID, IANFID, RICE_COD_IRPEF_TS, ANNO, ANNOP, "
-                                 "IMPONIBILE, RITENUTA, IMPONIBILE_AP, FVARRALIQUOTADIP) VALUES (:ANA, :ANF, :COD, :ANNO, "
-                                 ":ANNOP, :IMP, :RIT, :IMPAP, :ALIQ) RETURNING ISTSID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("COD"), irpefCode},
-                   {QStringLiteral("ANNO"), anno},
-                   {QStringLiteral("ANNOP"), annoP},
-                   {QStringLiteral("IMP"), imponibile},
-                   {QStringLiteral("RIT"), ritenuta},
-                   {QStringLiteral("IMPAP"), imponibileAp},
-                   {QStringLiteral("ALIQ"), aliquota}});
+    add(Arrears, {anaId, anfId, irpefCode, anno, annoP, imponibile, ritenuta, imponibileAp, aliquota});
 }
 
 qint64 PayrollArchiveWriter::deductions(qint64 anaId, int anfId, const ArchiveDeductions &d)
 {
-    return insert(QStringLiteral("INSERT INTO TADET_DETRAZIONI (IANAID, IANFID, LADETCONCAR, SADETCFCONCAR, IADETFIGLI, "
-                                 "IADETALTRI, SADETCFALTRICAR1, SADETCFALTRICAR2, FADETPERCALTRI) VALUES (:ANA, :ANF, "
-                                 ":CON, :CFCON, :FIGLI, :ALTRI, :CF1, :CF2, :PERC) RETURNING IADETID"),
-                  {{QStringLiteral("ANA"), anaId},
-                   {QStringLiteral("ANF"), anfId},
-                   {QStringLiteral("CON"), d.spouse ? 1 : 0},
-                   {QStringLiteral("CFCON"), textOrNull(d.spouseCodFis)},
-                   {QStringLiteral("FIGLI"), d.children},
-                   {QStringLiteral("ALTRI"), d.others},
-                   {QStringLiteral("CF1"), textOrNull(d.otherCodFis1)},
-                   {QStringLiteral("CF2"), textOrNull(d.otherCodFis2)},
-                   {QStringLiteral("PERC"), d.othersPercent}});
+    return add(Deductions, {anaId, anfId, d.spouse ? 1 : 0, textOrNull(d.spouseCodFis), d.children, d.others,
+                            textOrNull(d.otherCodFis1), textOrNull(d.otherCodFis2), d.othersPercent});
 }
 
-qint64 PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod &c)
+void PayrollArchiveWriter::childPeriod(qint64 adetId, const ArchiveChildPeriod &c)
 {
-    return insert(QStringLiteral("INSERT INTO TADEF_FIGLI (IADETID, IADEFORDINE, SADEFCODFISC, IMESDAL, IMESAL, "
-                                 "IADEFMESIMIN3, FDEFPERC, LADEFHANDYCAP, LADEFAFFIDO100) VALUES (:ADET, :ORD, :CF, :DAL, "
-                                 ":AL, :MIN3, :PERC, :HANDY, :AFF) RETURNING IADEFID"),
-                  {{QStringLiteral("ADET"), adetId},
-                   {QStringLiteral("ORD"), c.ordine},
-                   {QStringLiteral("CF"), textOrNull(c.codFis)},
-                   {QStringLiteral("DAL"), c.fromMonth},
-                   {QStringLiteral("AL"), c.toMonth},
-                   {QStringLiteral("MIN3"), c.monthsUnder3},
-                   {QStringLiteral("PERC"), c.percent},
-                   {QStringLiteral("HANDY"), c.handicap ? 1 : 0},
-                   {QStringLiteral("AFF"), c.fullCustody ? 1 : 0}});
+    add(ChildPeriods, {adetId, c.ordine, textOrNull(c.codFis), c.fromMonth, c.toMonth, c.monthsUnder3, c.percent,
+                       c.handicap ? 1 : 0, c.fullCustody ? 1 : 0});
 }
 
 void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &code, const QString &description)
@@ -254,34 +346,30 @@ void PayrollArchiveWriter::lookup(const QString &table, int id, const QString &c
 void PayrollArchiveWriter::setCategory(qint64 acomId, int catId)
 {
     run(QStringLiteral("UPDATE TACOM_ANAGCOMPENSI SET ICATID = :CAT WHERE IACOMID = :ACOM"),
-                {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), acomId}});
+                {{QStringLiteral("CAT"), catId}, {QStringLiteral("ACOM"), realKey(Positions, acomId)}});
 }
 
 qint64 PayrollArchiveWriter::registration(qint64 acomId, const QString &causale, const QDate &date)
 {
     return insert(QStringLiteral("INSERT INTO TREGS_REGISTRAZIONI (IACOMID, SREGSCAUSALE, DREGSDATA) "
                                  "VALUES (:ACOM, :CAUS, :DATA) RETURNING IREGSID"),
-                  {{QStringLiteral("ACOM"), acomId},
+                  {{QStringLiteral("ACOM"), realKey(Positions, acomId)},
                    {QStringLiteral("CAUS"), causale},
                    {QStringLiteral("DATA"), dateOrNull(date)}});
 }
 
-qint64 PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeCode, double amount,
-                                              double payeeShare, double schoolShare)
+void PayrollArchiveWriter::registrationItem(qint64 regsId, int item, int incomeCode, double amount,
+                                            double payeeShare, double schoolShare)
 {
-    return insert(QStringLiteral("INSERT INTO TREGV_VOCIREG (IREGSID, ICOMRID, IRICEID, FREGVIMPORTO, FREGVRITDIP, "
-                                 "FREGVRITAMM) VALUES (:REGS, :VOCE, :RICE, :IMP, :RITDIP, :RITAMM) RETURNING IREGVID"),
-                  {{QStringLiteral("REGS"), regsId},
-                   {QStringLiteral("VOCE"), item},
-                   {QStringLiteral("RICE"), incomeCode > 0 ? QVariant(incomeCode) : QVariant(QMetaType(QMetaType::Int))},
-                   {QStringLiteral("IMP"), amount},
-                   {QStringLiteral("RITDIP"), payeeShare},
-                   {QStringLiteral("RITAMM"), schoolShare}});
+    add(RegistrationItems, {regsId, item, incomeCode > 0 ? QVariant(incomeCode) : QVariant(QMetaType(QMetaType::Int)),
+                            amount, payeeShare, schoolShare});
 }
 
 void PayrollArchiveWriter::removePerson(const QString &codFis)
 {
     const QVariantMap cf{{QStringLiteral("CF"), codFis.toUpper()}};
+    if (m_keptCodes.contains(codFis.toUpper()))
+        flush();
     // Everything below hangs off the person's row: without one there is
     // nothing to remove, as in an archive being filled for the first time.
     QSqlQuery &known =
@@ -290,6 +378,8 @@ void PayrollArchiveWriter::removePerson(const QString &codFis)
     known.finish();
     if (!present)
         return;
+    // The rows kept go before the deletion: removed rows free their keys.
+    flush();
     const QString ana = QStringLiteral("(SELECT IANAID FROM TANA_ANAGRAFICA WHERE SANACODFISCALE = :CF)");
     const QString acom = QStringLiteral("(SELECT IACOMID FROM TACOM_ANAGCOMPENSI WHERE IANAID IN %1)").arg(ana);
     run(QStringLiteral("DELETE FROM TREGV_VOCIREG WHERE IREGSID IN (SELECT IREGSID FROM TREGS_REGISTRAZIONI "

@@ -75,13 +75,13 @@ void openByPerson(PersonTable &out, SectionStore &store, const QString &table)
 }
 
 void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const QString &caption,
-                     const std::function<void(const QString &)> &step)
+                     const std::function<void(const QString &)> &step, const QSet<QString> &skip)
 {
     const auto total = int(codFis.size());
     for (int i = 0; i < total; ++i) {
         messages().progress(caption, i, total);
         const QString &cf = codFis.at(i);
-        if (!anagrafica.has(cf))
+        if (!anagrafica.has(cf) || skip.contains(cf))
             continue;
         anagrafica.load(cf, true);
         step(cf);
@@ -94,6 +94,25 @@ void forEachEmployee(PersonTable &anagrafica, const QStringList &codFis, const Q
 
 PayrollPosition PayrollCompletion::position(const QString &codFis)
 {
+    if (m_readYearOnce) {
+        if (!m_yearPositions) {
+            // Rows in the order of QRY_IMP_CF: a person's first is the position.
+            QHash<QString, PayrollPosition> positions;
+            QHash<int, int> regions;
+            for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_IMP_CF_ANNO"),
+                                                   {{QStringLiteral("IANFID"), m_ctx.yearId}})) {
+                const QString cf = r.value(0).toString();
+                if (positions.contains(cf))
+                    continue;
+                const PayrollPosition p{intOf(r, "IACOMID"), intOf(r, "IQARID"), intOf(r, "ITNOID")};
+                positions.insert(cf, p);
+                regions.insert(p.acomId, intOf(r, "IREPACODICE"));
+            }
+            m_yearPositions = std::move(positions);
+            m_yearRegions = std::move(regions);
+        }
+        return m_yearPositions->value(codFis);
+    }
     // A person's import asks twice (the kind of employee, the 730 items);
     // the archive does not change during the import.
     if (m_positionFor && *m_positionFor == codFis)
@@ -110,6 +129,42 @@ PayrollPosition PayrollCompletion::position(const QString &codFis)
     return m_position;
 }
 
+QVector<PayrollCompletion::AssistanceItem> PayrollCompletion::assistanceItems(int acomId, const QString &codFis)
+{
+    constexpr int kAssistanceGroup = 4;
+    auto item = [](const QSqlRecord &r) {
+        return AssistanceItem{intOf(r, "IMESID"), intOf(r, "ICOMRID"), moneyOf(r, "FVACRLORDO")};
+    };
+    if (!m_readYearOnce) {
+        QVector<AssistanceItem> items;
+        for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_JEX_730"),
+                                               {{QStringLiteral("IACOMID"), acomId},
+                                                {QStringLiteral("ICOMRGRUPPO"), kAssistanceGroup}}))
+            items.append(item(r));
+        return items;
+    }
+    if (!m_yearAssistance) {
+        // The items of all the positions of the person's year, as QRY_JEX_730
+        // reads them for the person's position, in its order.
+        QHash<QString, QVector<AssistanceItem>> byPerson;
+        for (const QSqlRecord &r : archiveRows(*m_ctx.conn, QStringLiteral("QRY_JEX_730_ANNO"),
+                                               {{QStringLiteral("IANFID"), m_ctx.yearId},
+                                                {QStringLiteral("ICOMRGRUPPO"), kAssistanceGroup}}))
+            byPerson[r.value(0).toString()].append(item(r));
+        m_yearAssistance = std::move(byPerson);
+    }
+    return m_yearAssistance->value(codFis);
+}
+
+int PayrollCompletion::positionRegion(int acomId)
+{
+    if (m_readYearOnce && m_yearPositions)
+        return m_yearRegions.value(acomId);
+    const QVector<QSqlRecord> region = archiveRows(*m_ctx.conn, QStringLiteral("QRY_REPA_ACOM_CALC"),
+                                                   {{QStringLiteral("IACOMID"), acomId}});
+    return region.isEmpty() ? 0 : intOf(region.first(), "IREPACODICE");
+}
+
 PayrollCompletion::PayrollCompletion(CompletionContext context) : m_ctx(std::move(context)) {}
 
 PayrollCompletion::~PayrollCompletion() = default;
@@ -123,14 +178,14 @@ PersonTable &PayrollCompletion::employees()
     return *m_own;
 }
 
-void PayrollCompletion::completeImport(const QStringList &codFis, bool carryTaxes)
+void PayrollCompletion::completeImport(const QStringList &codFis, bool carryTaxes, const QSet<QString> &carried)
 {
     PersonTable shared;
     openByPerson(shared, *m_ctx.store, kAnagrafica);
     m_shared = &shared;
     try {
         if (carryTaxes)
-            additionalTaxes(codFis);
+            additionalTaxes(codFis, carried);
         checkDeductions(codFis);
         splitSeparateTaxation(codFis);
         importDependants(codFis);
@@ -147,7 +202,7 @@ void PayrollCompletion::showPhase(const QString &caption)
         m_ctx.phase(caption);
 }
 
-void PayrollCompletion::additionalTaxes(const QStringList &codFis)
+void PayrollCompletion::additionalTaxes(const QStringList &codFis, const QSet<QString> &carried)
 {
     const QString caption = QString::fromUtf8(additionalTaxesCaption);
     showPhase(caption);
@@ -169,7 +224,7 @@ void PayrollCompletion::additionalTaxes(const QStringList &codFis)
                     + who.display(),
                 errorText(e)));
         }
-    });
+    }, carried);
 }
 
 bool CheckDeductions(ClientDataSet &anagrafica)
