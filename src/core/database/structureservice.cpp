@@ -144,23 +144,23 @@ const QString kRegistryLookupSql = QStringLiteral(
 // whether a period row is there, and, when asked, a summary of the whole
 // structure table by which a kept copy of the row is known to be still the
 // version in force. Without the summary its three columns are null.
-QString saveHeadSql(Dialect d, bool withSummary)
+const QString &saveHeadSql(Dialect d, bool withSummary)
 {
-    const QString lock = d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString();
-    if (!withSummary)
-        return QStringLiteral(
-                   "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
-                   "NULL, NULL, NULL, (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
-                   "FROM tcds_struttura cds WHERE cds.icdsid = ?")
-            + lock;
-    return QStringLiteral(
-        "SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, "
-        "sig.n, sig.ids, sig.periods, (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) "
-        // The summary in one pass over the structure table.
-        "FROM tcds_struttura cds CROSS JOIN (SELECT COUNT(*) AS n, COALESCE(SUM(icdsid), 0) AS ids, "
-        "COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) AS periods FROM tcds_struttura) sig "
-        "WHERE cds.icdsid = ?")
-        + lock;
+    auto text = [](Dialect d, bool withSummary) {
+        return QStringLiteral("SELECT cds.icdsrigo, cds.lcdsanagrafica, cds.lcdsfmapreadonly, cds.scdsfieldmap, ")
+            + (withSummary ? QStringLiteral("sig.n, sig.ids, sig.periods") : QStringLiteral("NULL, NULL, NULL"))
+            + QStringLiteral(", (SELECT COUNT(*) FROM tcrf_crofiscale WHERE icrfid = ?) FROM tcds_struttura cds")
+            // The summary in one pass over the structure table.
+            + (withSummary ? QStringLiteral(" CROSS JOIN (SELECT COUNT(*) AS n, COALESCE(SUM(icdsid), 0) AS ids, "
+                                            "COALESCE(SUM(COALESCE(icdsanno, 0) * 100 + COALESCE(icdsmese, 0)), 0) "
+                                            "AS periods FROM tcds_struttura) sig")
+                           : QString())
+            + QStringLiteral(" WHERE cds.icdsid = ?")
+            + (d == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE OF cds") : QString());
+    };
+    static const QString texts[2][2] = {{text(Dialect::SQLite, false), text(Dialect::SQLite, true)},
+                                        {text(Dialect::PostgreSQL, false), text(Dialect::PostgreSQL, true)}};
+    return texts[d == Dialect::PostgreSQL][withSummary];
 }
 
 // count keys of the generator at once, in ascending order: one round of
@@ -438,11 +438,11 @@ void TQmrDBCds::OpenCdsFiltered(ClientDataSet &ds, const QString &name, qint64 a
 
 bool TQmrDBCds::SavePlan::fits(const ClientDataSet &ds, const QString &mapText) const
 {
-    if (mapText != fieldMapText || ds.fieldCount() != fieldNames.size())
+    if (mapText != fieldMapText || ds.fieldCount() + 1 != names.size())
         return false;
     for (int i = 0; i < ds.fieldCount(); ++i) {
         const Field *f = ds.field(i);
-        if (f->name() != fieldNames.at(i) || int(f->type()) != fieldTypes.at(i) || f->isCalculated() != calculated.at(i))
+        if (f->name() != names.at(i) || int(f->type()) != fieldTypes.at(i) || f->isCalculated() != calculated.at(i))
             return false;
     }
     return true;
@@ -464,7 +464,6 @@ const TQmrDBCds::SavePlan &TQmrDBCds::savePlan(const ClientDataSet &ds, const QS
     }
     for (int i = 0; i < ds.fieldCount(); ++i) {
         const Field *f = ds.field(i);
-        plan.fieldNames << f->name();
         plan.fieldTypes << int(f->type());
         plan.calculated << f->isCalculated();
         plan.names << f->name();

@@ -120,10 +120,9 @@ private:
     struct SavePlan
     {
         QString fieldMapText;
-        QStringList fieldNames;     // the dataset's fields, as they were
+        QStringList names;          // the dataset's fields, as they were, then the record marker
         QList<int> fieldTypes;
         QList<bool> calculated;
-        QStringList names;          // the value rows' field names, then the record marker
         QList<bool> stored;         // which fields become value rows
         QList<int> valueSlots;           // their value column
         bool fits(const ClientDataSet &ds, const QString &fieldMapText) const;

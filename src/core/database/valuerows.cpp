@@ -782,10 +782,10 @@ std::vector<Waiting> takeWaiting(TQxSQLConnection &c, std::vector<Waiting> after
     std::vector<Waiting> all;
     if (c.writesWaiting()) {
         c.setWritesWaiting(false);
-        if (DriverState *state = existingState(c))
+        if (DriverState *state = existingState(c)) {
             all = std::move(state->waiting);
-        if (DriverState *state = existingState(c))
             state->waiting.clear();
+        }
     }
     for (Waiting &w : after)
         all.push_back(std::move(w));
